@@ -1,0 +1,7 @@
+#include "bridge/bridge.h"
+
+namespace kiln {
+
+void registerBridge(Registry&) {}
+
+}  // namespace kiln

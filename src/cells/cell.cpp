@@ -1,0 +1,488 @@
+#include "cells/cell.h"
+
+#include <pthread.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "cells/integers.h"
+
+namespace kiln {
+
+namespace {
+
+CellStats gStats;
+
+// ---- pool -----------------------------------------------------------------
+//
+// Cells come from free lists, one per 8-byte size class up to kPoolMax bytes;
+// larger atoms come from malloc. Atoms carry their size class in the hidden
+// word in front of the header, pairs are always the 24-byte class.
+
+constexpr size_t kPoolMax = 128;
+constexpr size_t kClasses = kPoolMax / 8 + 1;
+constexpr size_t kChunk = 1 << 20;
+
+struct FreeNode {
+    FreeNode* next;
+};
+FreeNode* gFree[kClasses];
+
+inline void* poolTake(size_t cls) {
+#ifdef KILN_NO_POOL
+    return std::malloc(cls * 8);
+#else
+    FreeNode* n = gFree[cls];
+    if (__builtin_expect(n != nullptr, 1)) {
+        gFree[cls] = n->next;
+        return n;
+    }
+    size_t size = cls * 8;
+    char* chunk = static_cast<char*>(std::malloc(kChunk));
+    if (!chunk) throw std::bad_alloc();
+    size_t count = kChunk / size;
+    for (size_t i = 1; i < count; ++i) {
+        FreeNode* f = reinterpret_cast<FreeNode*>(chunk + i * size);
+        f->next = gFree[cls];
+        gFree[cls] = f;
+    }
+    return chunk;
+#endif
+}
+
+inline void poolGive(void* p, size_t cls) {
+#ifdef KILN_NO_POOL
+    (void)cls;
+    std::free(p);
+#else
+    FreeNode* f = static_cast<FreeNode*>(p);
+    f->next = gFree[cls];
+    gFree[cls] = f;
+#endif
+}
+
+constexpr size_t kPairClass = sizeof(PairCell) / 8;
+
+// The hidden word in front of an atom: top byte the size class (0 for a
+// malloc'd atom), low 56 bits the slot.
+inline uint64_t& hiddenWord(const Cell* atom) {
+    return *reinterpret_cast<uint64_t*>(const_cast<char*>(reinterpret_cast<const char*>(atom)) - 8);
+}
+
+inline void noteAlloc() {
+    ++gStats.allocated;
+    if (++gStats.live > gStats.peakLive) gStats.peakLive = gStats.live;
+}
+
+void freeAtom(Cell* c) {
+    uint64_t w = hiddenWord(c);
+    size_t cls = static_cast<size_t>(w >> 56);
+    void* base = reinterpret_cast<char*>(c) - 8;
+    if (cls == 0)
+        std::free(base);
+    else
+        poolGive(base, cls);
+    --gStats.live;
+}
+
+DefinitionLookup gLookup = nullptr;
+
+constexpr const char* kOperatorChars = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
+
+}  // namespace
+
+// ---- freeing --------------------------------------------------------------
+//
+// Dead pairs are chained through their header word, so freeing a list of any
+// length uses no machine stack and no allocation.
+void freeCell(Cell* c) {
+    if (rawIsAtom(c)) {
+        freeAtom(c);
+        return;
+    }
+    Cell* pending = c;
+    c->header = 0;
+    while (pending) {
+        Cell* p = pending;
+        pending = reinterpret_cast<Cell*>(p->header);
+        Cell* kids[2] = {rawLeft(p), rawRight(p)};
+        poolGive(p, kPairClass);
+        --gStats.live;
+        for (Cell* k : kids) {
+            uint64_t n = k->header & hdr::kCountMask;
+            if (n == 0) assertionFailed("b", __LINE__);
+            --k->header;
+            if (n != 1) continue;
+            if (rawIsAtom(k)) {
+                freeAtom(k);
+            } else {
+                k->header = reinterpret_cast<uint64_t>(pending);
+                pending = k;
+            }
+        }
+    }
+}
+
+// ---- construction ---------------------------------------------------------
+
+CellRef makeAtom(std::string_view text) {
+    size_t n = text.size();
+    size_t bytes = 8 + sizeof(Cell) + n + 1;
+    size_t cls = (bytes + 7) / 8;
+    char* base;
+    if (bytes <= kPoolMax) {
+        base = static_cast<char*>(poolTake(cls));
+    } else {
+        base = static_cast<char*>(std::malloc(bytes));
+        if (!base) throw std::bad_alloc();
+        cls = 0;
+    }
+    noteAlloc();
+    Cell* c = reinterpret_cast<Cell*>(base + 8);
+    *reinterpret_cast<uint64_t*>(base) = static_cast<uint64_t>(cls) << 56;
+    uint64_t h = hdr::kAtomBit;
+    if (n > 0) {
+        unsigned char f = static_cast<unsigned char>(text[0]);
+        if (((f >= '0' && f <= '9') || f == '[') && n < hdr::kSpanLimit)
+            h |= static_cast<uint64_t>(n) << hdr::kSpanShift;
+    }
+    c->header = h;
+    char* t = base + 8 + sizeof(Cell);
+    if (n) std::memcpy(t, text.data(), n);
+    t[n] = 0;
+    return CellRef(c);
+}
+
+CellRef makeAtom(const char* text) {
+    if (!text) assertionFailed("b", __LINE__);
+    return makeAtom(std::string_view(text));
+}
+
+CellRef makeAtom(std::string&& text) {
+    CellRef r = makeAtom(std::string_view(text));
+    std::string().swap(text);
+    return r;
+}
+
+Cell* rawMakePair(Cell* l, Cell* r) {
+    PairCell* p = static_cast<PairCell*>(poolTake(kPairClass));
+    noteAlloc();
+    p->header = 0;
+    p->l = l;
+    p->r = r;
+    return p;
+}
+
+CellRef makePair(CellRef l, CellRef r) {
+    if (!l || !r) assertionFailed("b", __LINE__);
+    Cell* p = rawMakePair(l.release(), r.release());
+    return CellRef(p);
+}
+
+CellRef apply(CellRef f, CellRef a) { return makePair(std::move(f), std::move(a)); }
+CellRef apply(CellRef f, CellRef a, CellRef b) {
+    return makePair(makePair(std::move(f), std::move(a)), std::move(b));
+}
+CellRef apply(CellRef f, CellRef a, CellRef b, CellRef c) {
+    return makePair(makePair(makePair(std::move(f), std::move(a)), std::move(b)), std::move(c));
+}
+
+// ---- accessors ------------------------------------------------------------
+
+CellRef left(const CellRef& c) {
+    if (!c || rawIsAtom(c.get()) || !rawLeft(c.get())) assertionFailed("b", __LINE__);
+    return CellRef(rawLeft(c.get()));
+}
+
+CellRef right(const CellRef& c) {
+    if (!c || rawIsAtom(c.get()) || !rawRight(c.get())) assertionFailed("b", __LINE__);
+    return CellRef(rawRight(c.get()));
+}
+
+std::string_view atomText(const Cell* c) {
+    if (rawIsPair(c)) return {};
+    const char* t = rawText(c);
+    unsigned char f = static_cast<unsigned char>(t[0]);
+    if (f == ' ') return {t, 9};
+    if ((f >= '0' && f <= '9') || f == '[') {
+        uint32_t s = rawSpan(c);
+        if (s) return {t, s};
+        size_t n = std::strlen(t);
+        if (n > 0 && n < hdr::kSpanLimit) assertionFailed("b", __LINE__);
+        return {t, n};
+    }
+    if (f == '(') {
+        const char* close = static_cast<const char*>(std::memchr(t + 1, ')', 12));
+        if (!close) assertionFailed("b", __LINE__);
+        size_t payload = decodeLengthDigits(std::string_view(t + 1, static_cast<size_t>(close - t - 1)));
+        return {t, static_cast<size_t>(close - t) + 1 + payload};
+    }
+    return {t, std::strlen(t)};
+}
+
+std::string textOf(const CellRef& c) { return std::string(atomText(c.get())); }
+
+size_t rawPayloadLength(const Cell* c) {
+    if (rawIsPair(c)) return 0;
+    std::string_view t = atomText(c);
+    if (!t.empty() && t[0] == '(') return t.size() - (t.find(')') + 1);
+    return t.size();
+}
+
+size_t payloadLength(const CellRef& c) { return rawPayloadLength(c.get()); }
+
+int compareCells(const Cell* a, const Cell* b) {
+    // Pairs are compared with an explicit stack so that deep graphs cannot
+    // overflow the machine stack.
+    std::vector<std::pair<const Cell*, const Cell*>> todo;
+    todo.emplace_back(a, b);
+    while (!todo.empty()) {
+        auto [x, y] = todo.back();
+        todo.pop_back();
+        if (x == y) continue;
+        bool xa = rawIsAtom(x), ya = rawIsAtom(y);
+        if (xa != ya) return xa ? 1 : -1;
+        if (xa) {
+            // Atom texts: unsigned bytes over the shorter payload length,
+            // starting at the first text byte; then the shorter is less.
+            size_t lx = rawPayloadLength(x), ly = rawPayloadLength(y);
+            std::string_view tx = atomText(x), ty = atomText(y);
+            size_t n = lx < ly ? lx : ly;
+            size_t avail = tx.size() < ty.size() ? tx.size() : ty.size();
+            if (n > avail) n = avail;
+            int d = n ? std::memcmp(tx.data(), ty.data(), n) : 0;
+            if (d != 0) return d < 0 ? 1 : -1;
+            if (lx != ly) return lx < ly ? 1 : -1;
+            continue;
+        }
+        todo.emplace_back(rawRight(x), rawRight(y));
+        todo.emplace_back(rawLeft(x), rawLeft(y));
+    }
+    return 0;
+}
+
+// ---- annotation -----------------------------------------------------------
+
+void setDefinitionLookup(DefinitionLookup lookup) { gLookup = lookup; }
+
+bool isDefinableName(std::string_view t) {
+    if (t.empty()) return false;
+    unsigned char f = static_cast<unsigned char>(t[0]);
+    if (f == '_' || (f >= 'a' && f <= 'z')) {
+        for (char ch : t)
+            if (!(ch == '_' || (ch >= 'a' && ch <= 'z'))) return false;
+        return true;
+    }
+    if (t.size() != 1) return false;
+    if (f >= 'A' && f <= 'Z') return true;
+    if ((f >= 1 && f <= 31) || f >= 127) return true;
+    return f != 0 && std::strchr(kOperatorChars, f) != nullptr;
+}
+
+namespace {
+
+inline void setTop(Cell* c, unsigned top) {
+    c->header = (c->header & ~(uint64_t{0xFF} << 56)) | (static_cast<uint64_t>(top) << 56);
+}
+inline void setSpan(Cell* c, uint64_t span) {
+    if (span >= hdr::kSpanLimit) assertionFailed("b", __LINE__);
+    c->header = (c->header & ~hdr::kSpanMask) | (span << hdr::kSpanShift);
+}
+inline unsigned arityField(int value) {
+    if (value < -52 || value > 11) assertionFailed("b", __LINE__);
+    return static_cast<unsigned>(value + hdr::kArityBias);
+}
+
+// S(X): the free-variable contribution of an annotated cell.
+inline uint32_t varsOf(const Cell* x) {
+    if (rawHasDataMark(x)) return 0;
+    if (rawIsAtom(x)) {
+        unsigned char f = rawFirst(x);
+        if ((f >= '0' && f <= '9') || f == '[') return 0;
+    }
+    return rawSpan(x);
+}
+
+inline int annotatedArity(const Cell* c) {
+    if (rawHasDataMark(c)) return 1;
+    return static_cast<int>((c->header >> hdr::kArityShift) & 0x3F) - hdr::kArityBias;
+}
+
+inline bool atomStarts(const Cell* c, char ch) { return rawIsAtom(c) && rawText(c)[0] == ch; }
+
+void annotateAtom(Cell* c) {
+    const char* t = rawText(c);
+    unsigned char f = static_cast<unsigned char>(t[0]);
+    unsigned atomBit = 0x80;
+    if (f == ')' || f == ']') {
+        setTop(c, atomBit | arityField(1));
+        return;
+    }
+    if (f == '[') {
+        setTop(c, 0xC0);
+        return;
+    }
+    std::string_view text = atomText(c);
+    if (isDefinableName(text)) {
+        if (text.size() == 1 && f >= 'a' && f <= 'z') {
+            // A single lowercase letter is always a variable.
+            setTop(c, atomBit | arityField(11));
+            setSpan(c, uint64_t{1} << (f - 'a'));
+            return;
+        }
+        const Cell* body = gLookup ? gLookup(text) : nullptr;
+        if (!body) assertionFailed("b", __LINE__);
+        int count = 0;
+        while (count < 11 && rawIsPair(body)) {
+            const Cell* l = rawLeft(body);
+            if (!rawIsPair(l)) break;
+            const Cell* bs = rawLeft(l);
+            if (!rawIsAtom(bs) || std::strcmp(rawText(bs), "\\") != 0) break;
+            ++count;
+            body = rawRight(body);
+        }
+        setTop(c, atomBit | arityField(count));
+        return;
+    }
+    setTop(c, atomBit | arityField(1));
+}
+
+void annotatePair(Cell* c) {
+    Cell* L = rawLeft(c);
+    Cell* R = rawRight(c);
+    if (!rawAnnotated(L)) annotate(L);
+    if (!rawAnnotated(R)) annotate(R);
+    bool dl = rawHasDataMark(L), dr = rawHasDataMark(R);
+    if (dl && dr) {
+        uint64_t sl = rawSpan(L), sr = rawSpan(R);
+        uint64_t span = (sl >= 2 && sr >= 2 && sl + sr < hdr::kSpanLimit) ? sl + sr : 0;
+        setTop(c, 0x40);
+        setSpan(c, span);
+        return;
+    }
+    int arity;
+    if (dl) {
+        arity = 0;
+    } else {
+        int la = annotatedArity(L);
+        arity = (la == 11 || la < -50) ? la : la - 1;
+    }
+    unsigned top = arityField(arity);
+    // Lambda node ((\ x) body).
+    if (rawIsPair(L) && atomStarts(rawLeft(L), '\\')) {
+        setTop(c, top);
+        setSpan(c, varsOf(R) & ~varsOf(L));
+        return;
+    }
+    bool redex;
+    if (!dl && (L->header & hdr::kRedexBit))
+        redex = true;
+    else if (dr)
+        redex = false;
+    else
+        redex = (R->header & hdr::kRedexBit) != 0 || annotatedArity(R) < 1;
+    if (redex) top |= 0x40;
+    uint32_t span;
+    if (rawIsPair(L) && atomStarts(rawLeft(L), '{')) {
+        span = varsOf(R);
+    } else if (rawIsPair(L) && rawIsPair(rawLeft(L)) && atomStarts(rawLeft(rawLeft(L)), '{')) {
+        span = (varsOf(R) & ~varsOf(rawRight(rawLeft(L)))) | varsOf(L);
+    } else {
+        span = varsOf(L) | varsOf(R);
+    }
+    setTop(c, top);
+    setSpan(c, span);
+}
+
+}  // namespace
+
+void annotate(Cell* c) {
+    if (rawAnnotated(c)) return;
+    if (rawIsAtom(c))
+        annotateAtom(c);
+    else
+        annotatePair(c);
+}
+
+uint32_t rawFreeVariables(Cell* c) {
+    if (!rawAnnotated(c)) annotate(c);
+    return varsOf(c);
+}
+
+char shapeOf(const Cell* c) {
+    if (rawIsAtom(c)) return 'o';
+    const Cell* l = rawLeft(c);
+    if (!rawIsPair(l)) return 'o';
+    const Cell* ll = rawLeft(l);
+    if (rawIsAtom(ll)) return std::strcmp(rawText(ll), "\\") == 0 ? 'u' : 'o';
+    const Cell* lll = rawLeft(ll);
+    if (rawIsAtom(lll) && std::strcmp(rawText(lll), "{") == 0) return 'i';
+    return 'o';
+}
+
+bool headIsConstructor(Cell* c) {
+    while (rawIsPair(c)) {
+        if (rawDataMark(c)) return false;
+        c = rawLeft(c);
+    }
+    unsigned char f = rawFirst(c);
+    switch (f) {
+        case '&': case '|':
+        case 'A': case 'B': case 'C': case 'D': case 'E': case 'F':
+        case 'H': case 'I': case 'J': case 'K': case 'L':
+        case 'N': case 'Q': case 'R':
+        case 'T': case 'U': case 'V': case 'X': case 'Z':
+            return true;
+        default:
+            return false;
+    }
+}
+
+// ---- hidden slot ----------------------------------------------------------
+
+void* atomSlot(const Cell* atom) {
+    return reinterpret_cast<void*>(hiddenWord(atom) & ((uint64_t{1} << 56) - 1));
+}
+
+void setAtomSlot(Cell* atom, void* value) {
+    uint64_t& w = hiddenWord(atom);
+    w = (w & (uint64_t{0xFF} << 56)) | (reinterpret_cast<uint64_t>(value) & ((uint64_t{1} << 56) - 1));
+}
+
+const CellStats& cellStats() { return gStats; }
+
+// ---- large stack ----------------------------------------------------------
+
+namespace {
+struct Trampoline {
+    void (*fn)(void*);
+    void* arg;
+};
+void* trampoline(void* p) {
+    Trampoline* t = static_cast<Trampoline*>(p);
+    t->fn(t->arg);
+    return nullptr;
+}
+}  // namespace
+
+void runWithLargeStack(void (*fn)(void*), void* arg) {
+    // The stack is reserved, not committed: pages are touched only as deep
+    // walks reach them. Try smaller reservations where the host refuses.
+    Trampoline t{fn, arg};
+    for (size_t gib : {16, 4, 1}) {
+        pthread_attr_t attr;
+        if (pthread_attr_init(&attr) != 0) break;
+        pthread_attr_setstacksize(&attr, gib << 30);
+        pthread_t th;
+        int rc = pthread_create(&th, &attr, trampoline, &t);
+        pthread_attr_destroy(&attr);
+        if (rc == 0) {
+            pthread_join(th, nullptr);
+            return;
+        }
+    }
+    fn(arg);
+}
+
+}  // namespace kiln

@@ -1,0 +1,229 @@
+// Cells: the value graph every subsystem shares.
+//
+// A cell is a pair (function part applied to argument part) or an atom (a
+// leaf holding text). Each begins with one 64-bit header word:
+//   bits  0-29  count   reference count
+//   bits 30-55  span    text length / free-variable mask (see annotate)
+//   bits 56-61  arity   remaining-arguments value + 52
+//   bit  62     redex   a reducible application lies inside
+//   bit  63     isAtom
+// A pair is the header and two references; an atom is the header followed by
+// its text and a NUL byte. In front of an atom's header the same allocation
+// holds one hidden word: its size class and a slot where the reducer caches
+// what the atom's name resolves to.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cells/diagnostics.h"
+
+namespace kiln {
+
+struct Cell {
+    uint64_t header;
+};
+
+struct PairCell : Cell {
+    Cell* l;
+    Cell* r;
+};
+
+namespace hdr {
+constexpr uint64_t kCountMask = (uint64_t{1} << 30) - 1;
+constexpr int kSpanShift = 30;
+constexpr uint64_t kSpanMask = ((uint64_t{1} << 26) - 1) << kSpanShift;
+constexpr uint64_t kSpanLimit = uint64_t{1} << 26;
+constexpr int kArityShift = 56;
+constexpr uint64_t kRedexBit = uint64_t{1} << 62;
+constexpr uint64_t kAtomBit = uint64_t{1} << 63;
+constexpr int kArityBias = 52;
+}  // namespace hdr
+
+// --- raw helpers (borrowed pointers, no counting) -------------------------
+
+inline bool rawIsAtom(const Cell* c) { return (c->header & hdr::kAtomBit) != 0; }
+inline bool rawIsPair(const Cell* c) { return !rawIsAtom(c); }
+inline Cell* rawLeft(const Cell* c) { return static_cast<const PairCell*>(c)->l; }
+inline Cell* rawRight(const Cell* c) { return static_cast<const PairCell*>(c)->r; }
+inline const char* rawText(const Cell* c) { return reinterpret_cast<const char*>(c) + sizeof(Cell); }
+inline unsigned char rawFirst(const Cell* c) {
+    return rawIsAtom(c) ? static_cast<unsigned char>(rawText(c)[0]) : 0;
+}
+inline uint32_t rawSpan(const Cell* c) {
+    return static_cast<uint32_t>((c->header & hdr::kSpanMask) >> hdr::kSpanShift);
+}
+inline unsigned rawTop(const Cell* c) { return static_cast<unsigned>(c->header >> 56); }
+inline bool rawAnnotated(const Cell* c) { return (rawTop(c) & 0x7F) != 0; }
+inline bool rawHasDataMark(const Cell* c) { return (rawTop(c) & 0x7F) == 0x40; }
+
+void freeCell(Cell* c);  // count reached zero
+
+inline void incRef(Cell* c) {
+    if (__builtin_expect((c->header & hdr::kCountMask) == hdr::kCountMask, 0))
+        assertionFailed("b", __LINE__);
+    ++c->header;
+}
+inline void decRef(Cell* c) {
+    uint64_t n = c->header & hdr::kCountMask;
+    if (__builtin_expect(n == 0, 0)) assertionFailed("b", __LINE__);
+    --c->header;
+    if (n == 1) freeCell(c);
+}
+
+// --- owning reference -----------------------------------------------------
+
+class CellRef {
+public:
+    CellRef() = default;
+    explicit CellRef(Cell* c) : p_(c) {
+        if (p_) incRef(p_);
+    }
+    CellRef(const CellRef& o) : p_(o.p_) {
+        if (p_) incRef(p_);
+    }
+    CellRef(CellRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
+    ~CellRef() {
+        if (p_) decRef(p_);
+    }
+    CellRef& operator=(const CellRef& o) {
+        if (p_ == o.p_) return *this;
+        if (o.p_) incRef(o.p_);
+        Cell* old = p_;
+        p_ = o.p_;
+        if (old) decRef(old);
+        return *this;
+    }
+    CellRef& operator=(CellRef&& o) noexcept {
+        if (this != &o) {
+            Cell* old = p_;
+            p_ = o.p_;
+            o.p_ = nullptr;
+            if (old) decRef(old);
+        }
+        return *this;
+    }
+
+    // Takes over a reference that has already been counted.
+    static CellRef adopt(Cell* c) {
+        CellRef r;
+        r.p_ = c;
+        return r;
+    }
+    // Gives up the reference without dropping it.
+    Cell* release() {
+        Cell* c = p_;
+        p_ = nullptr;
+        return c;
+    }
+
+    Cell* get() const { return p_; }
+    Cell* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    bool operator==(const CellRef& o) const { return p_ == o.p_; }
+
+private:
+    Cell* p_ = nullptr;
+};
+
+// --- construction ---------------------------------------------------------
+
+CellRef makeAtom(std::string_view text);
+CellRef makeAtom(const char* text);  // a null text is an internal error
+CellRef makeAtom(std::string&& text);  // the source is left empty
+CellRef makePair(CellRef l, CellRef r);
+CellRef apply(CellRef f, CellRef a);
+CellRef apply(CellRef f, CellRef a, CellRef b);
+CellRef apply(CellRef f, CellRef a, CellRef b, CellRef c);
+
+// Raw pair construction: takes over two already-counted references.
+Cell* rawMakePair(Cell* l, Cell* r);
+
+// --- accessors ------------------------------------------------------------
+
+inline bool isPair(const CellRef& c) { return rawIsPair(c.get()); }
+inline bool isAtom(const CellRef& c) { return rawIsAtom(c.get()); }
+CellRef left(const CellRef& c);
+CellRef right(const CellRef& c);
+inline unsigned char firstChar(const CellRef& c) { return rawFirst(c.get()); }
+
+// The full stored text of an atom (byte strings with their prefix, reals as
+// 9 bytes); empty for a pair. The view lives as long as the atom.
+std::string_view atomText(const Cell* c);
+inline std::string_view atomText(const CellRef& c) { return atomText(c.get()); }
+std::string textOf(const CellRef& c);
+size_t payloadLength(const CellRef& c);
+size_t rawPayloadLength(const Cell* c);
+
+// 1 when a < b, 0 when equal, -1 when a > b: atoms before pairs, atoms by
+// their bytes, pairs by left part and then right part.
+int compareCells(const Cell* a, const Cell* b);
+inline int compareCells(const CellRef& a, const CellRef& b) { return compareCells(a.get(), b.get()); }
+
+// --- annotation -----------------------------------------------------------
+
+// Annotation asks the definition table for the body bound to a name; the
+// front end installs the lookup. It answers null for a name with no entry.
+using DefinitionLookup = const Cell* (*)(std::string_view key);
+void setDefinitionLookup(DefinitionLookup lookup);
+
+// Whether annotation treats the text as a name that definitions may bind.
+bool isDefinableName(std::string_view text);
+
+void annotate(Cell* c);
+inline void annotate(const CellRef& c) { annotate(c.get()); }
+
+inline int rawArityOf(Cell* c) {
+    if (!rawAnnotated(c)) annotate(c);
+    if (rawHasDataMark(c)) return 1;
+    return static_cast<int>((c->header >> hdr::kArityShift) & 0x3F) - hdr::kArityBias;
+}
+inline bool rawIsNormal(Cell* c) {
+    if (!rawAnnotated(c)) annotate(c);
+    if (rawHasDataMark(c)) return true;
+    return (c->header & hdr::kRedexBit) == 0 &&
+           static_cast<int>((c->header >> hdr::kArityShift) & 0x3F) - hdr::kArityBias >= 1;
+}
+inline bool rawHasRedex(Cell* c) {
+    if (!rawAnnotated(c)) annotate(c);
+    return (c->header & hdr::kRedexBit) != 0;
+}
+inline bool rawDataMark(Cell* c) {
+    if (!rawAnnotated(c)) annotate(c);
+    return rawHasDataMark(c);
+}
+uint32_t rawFreeVariables(Cell* c);
+
+inline int arityOf(const CellRef& c) { return rawArityOf(c.get()); }
+inline bool isNormal(const CellRef& c) { return rawIsNormal(c.get()); }
+inline bool hasDataMark(const CellRef& c) { return rawDataMark(c.get()); }
+inline uint32_t freeVariables(const CellRef& c) { return rawFreeVariables(c.get()); }
+
+// 'u' for a lambda node ((\ x) body), 'i' for a binding node (((X p) v) body)
+// whose head atom is "{", 'o' otherwise.
+char shapeOf(const Cell* c);
+inline char shapeOf(const CellRef& c) { return shapeOf(c.get()); }
+bool headIsConstructor(Cell* c);
+inline bool headIsConstructor(const CellRef& c) { return headIsConstructor(c.get()); }
+
+// --- the hidden slot of an atom -------------------------------------------
+
+void* atomSlot(const Cell* atom);
+void setAtomSlot(Cell* atom, void* value);
+
+// --- statistics -----------------------------------------------------------
+
+struct CellStats {
+    uint64_t allocated = 0;
+    uint64_t live = 0;
+    uint64_t peakLive = 0;
+};
+const CellStats& cellStats();
+
+// Runs fn on a thread whose stack is large enough for any graph that fits in
+// memory, so that the recursive walks over deep graphs cannot overflow.
+void runWithLargeStack(void (*fn)(void*), void* arg);
+
+}  // namespace kiln

@@ -1,0 +1,72 @@
+// Atom kinds, integers and bit strings.
+//
+// Atom kinds by first byte: a digit is a numeral, '[' a bracketed literal,
+// '(' a byte string ("(" + base-64 length digits + ")" + payload), a space a
+// real (the 8 bytes of a binary64, least significant first); anything else
+// is a name. A negative numeral starts with 0 ("05" is -5); a numeral that
+// starts with "00" is a binary fraction.
+//
+// A bit string is a byte string in which bit i is bit (i mod 8) of byte
+// (i div 8). For integers and bit chains the highest set bit is a sentinel:
+// the bits below it are the data bits (bit 0 = 1 for an integer, bit 1 = 1
+// when non-negative, the magnitude from bit 2 up). A binary fraction's bit
+// string has no sentinel: bit 0 is 0 and the fraction bits follow.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cells/cell.h"
+
+namespace kiln {
+
+// The base-64 digits of byte-string lengths and source positions.
+extern const char kLengthDigits[65];  // "_abc...qrustvwzxy...QRUSTVWZXY~"
+std::string lengthDigits(uint64_t n);  // most significant first, "" for 0
+uint64_t decodeLengthDigits(std::string_view digits);  // bad digit: assertion
+int lengthDigitValue(unsigned char ch);  // -1 outside the alphabet
+
+CellRef makeByteString(std::string_view payload);
+// The payload of a byte-string atom (the view lives as long as the atom).
+std::string_view byteStringPayload(const Cell* c);
+
+bool isNumeral(const Cell* c);  // an atom whose first byte is a digit
+bool isBitChain(const Cell* c);  // ((J b) rest)
+bool isNumber(const Cell* c);
+bool isInteger(const Cell* c);
+bool isNonNegative(const Cell* c);
+inline bool isNumber(const CellRef& c) { return isNumber(c.get()); }
+inline bool isInteger(const CellRef& c) { return isInteger(c.get()); }
+inline bool isNonNegative(const CellRef& c) { return isNonNegative(c.get()); }
+void requireNumber(const Cell* c);  // asserting form of isNumber
+
+CellRef makeInteger(int64_t n);
+CellRef formatDecimal(int64_t n);  // "%lld", for results never negative
+int64_t toInt64(const Cell* c);
+inline int64_t toInt64(const CellRef& c) { return toInt64(c.get()); }
+CellRef magnitude(const Cell* c);
+
+std::string toBits(const Cell* c);
+inline std::string toBits(const CellRef& c) { return toBits(c.get()); }
+CellRef fromBits(std::string_view bits);
+CellRef bitsToChain(std::string_view bits);
+
+// The numeral text of a number cell (a chain is converted through its bits).
+std::string numeralText(const Cell* c);
+
+// Bit-string helpers.
+inline bool getBit(std::string_view s, size_t i) {
+    return i / 8 < s.size() && ((static_cast<unsigned char>(s[i / 8]) >> (i % 8)) & 1);
+}
+void setBit(std::string& s, size_t i, bool v);
+// Index of the highest set bit, or -1 when none is set.
+int64_t highestBit(std::string_view s);
+
+// Unbounded magnitudes in binary (base 2^32, least significant limb first)
+// and their decimal digit texts (most significant first, "0" for zero).
+std::vector<uint32_t> decimalToLimbs(std::string_view digits);
+std::string limbsToDecimal(std::vector<uint32_t> limbs);
+
+}  // namespace kiln

@@ -1,0 +1,10 @@
+// The data family of builtins.
+#pragma once
+
+#include "front/registry.h"
+
+namespace kiln {
+
+void registerData(Registry& registry);
+
+}  // namespace kiln

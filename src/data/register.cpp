@@ -1,0 +1,7 @@
+#include "data/data.h"
+
+namespace kiln {
+
+void registerData(Registry&) {}
+
+}  // namespace kiln

@@ -1,0 +1,82 @@
+#include "driver/stages.h"
+
+#include <cstdio>
+
+#include "bridge/bridge.h"
+#include "cells/integers.h"
+#include "compile/compiler.h"
+#include "compile/printer.h"
+#include "data/data.h"
+#include "driver/report.h"
+#include "front/definitions.h"
+#include "front/load_builtin.h"
+#include "front/loader.h"
+#include "numbers/numbers.h"
+#include "reduce/engine.h"
+
+namespace kiln {
+
+void registerAllFamilies() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    Registry& r = registry();
+    registerNumbers(r);
+    registerData(r);
+    registerBridge(r);
+    registerLoad(r);
+}
+
+ErrorRecord& run(ErrorRecord& record, uint64_t argumentVector) {
+    compileDefinitions(record);
+    if (!record.empty()) return record;
+    DefinitionTable& defs = definitionTable();
+    auto mainIt = defs.find(std::string_view());
+    if (mainIt == defs.end()) assertionFailed("kiln", __LINE__);
+    CellRef program = apply(mainIt->second, makeInteger(static_cast<int64_t>(argumentVector)));
+    CellRef result = evaluate(std::move(program));
+    if (isAtom(result) && firstChar(result) == ')') {
+        std::string_view t = atomText(result);
+        record.type = "Cycle";
+        record.name = std::string(t.substr(1));
+        record.message = "Cycle detected on function [" + record.name + "].";
+        return record;
+    }
+    if (isInteger(result)) {
+        definitionTable()[""] = std::move(result);
+        return record;
+    }
+    std::string printed = showResult(result);
+    record.type = "Range";
+    record.name = printed.size() > 56 ? printed.substr(0, 53) + "..." : printed;
+    record.message = "The program must return an integer. Instead we encountered:\n" + printed;
+    return record;
+}
+
+namespace {
+int reportError(const ErrorRecord& record) {
+    bool colour = colourWanted();
+    std::string out = colour ? "\x1b[m" : "";
+    out += colourize(report(record), colour);
+    std::fflush(stdout);
+    std::fwrite(out.data(), 1, out.size(), stderr);
+    std::fflush(stderr);
+    return 255;
+}
+}  // namespace
+
+int runStages(std::string programText, uint64_t argumentVector) {
+    registerAllFamilies();
+    loadPrelude();
+    ErrorRecord record;
+    loadDefinitions(record, std::move(programText));
+    if (!record.empty()) return reportError(record);
+    run(record, argumentVector);
+    if (!record.empty()) return reportError(record);
+    DefinitionTable& defs = definitionTable();
+    auto it = defs.find(std::string_view());
+    if (it == defs.end()) assertionFailed("kiln", __LINE__);
+    return static_cast<int32_t>(static_cast<uint32_t>(toInt64(it->second)));
+}
+
+}  // namespace kiln

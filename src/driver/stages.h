@@ -1,0 +1,23 @@
+// The run of a program: loading, checking and compiling, evaluating main.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cells/diagnostics.h"
+
+namespace kiln {
+
+// Checks and compiles every definition, evaluates (main argv) and leaves an
+// integer result under the empty name; a cycle or a non-integer result fills
+// the record ("Cycle", "Range").
+ErrorRecord& run(ErrorRecord& record, uint64_t argumentVector);
+
+// Loads the prelude and the program, runs it, and answers the exit status:
+// the result's low 32 bits, or 255 after an error report on stderr.
+int runStages(std::string programText, uint64_t argumentVector);
+
+// Binds every family's handlers in the registry (once).
+void registerAllFamilies();
+
+}  // namespace kiln

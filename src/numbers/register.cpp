@@ -1,0 +1,7 @@
+#include "numbers/numbers.h"
+
+namespace kiln {
+
+void registerNumbers(Registry&) {}
+
+}  // namespace kiln
