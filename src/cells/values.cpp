@@ -28,6 +28,19 @@ char numberClass(Cell* c) {
     return 'w';
 }
 
+CellRef makeReal(double value) {
+    char t[9];
+    t[0] = ' ';
+    std::memcpy(t + 1, &value, 8);  // x86-64 stores least significant byte first
+    return makeAtom(std::string_view(t, 9));
+}
+
+double realValue(const Cell* c) {
+    double d;
+    std::memcpy(&d, rawText(c) + 1, 8);
+    return d;
+}
+
 void spineArguments(Cell* app, int n, Cell** out) {
     for (int i = n - 1; i >= 0; --i) {
         if (!rawIsPair(app)) assertionFailed("b", __LINE__);
