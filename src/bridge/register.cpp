@@ -1,7 +1,16 @@
 #include "bridge/bridge.h"
+#include "bridge/families.h"
 
 namespace kiln {
 
-void registerBridge(Registry&) {}
+void registerBridge(Registry& r) {
+    bridge::registerProcess(r);
+    bridge::registerMemory(r);
+    bridge::registerFiles(r);
+    bridge::registerStrings(r);
+    bridge::registerSockets(r);
+    bridge::registerMaths(r);
+    bridge::registerDirectories(r);
+}
 
 }  // namespace kiln

@@ -1,0 +1,7 @@
+#include "bridge/families.h"
+
+namespace kiln::bridge {
+
+void registerMaths(Registry&) {}
+
+}  // namespace kiln::bridge

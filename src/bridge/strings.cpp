@@ -1,0 +1,7 @@
+#include "bridge/families.h"
+
+namespace kiln::bridge {
+
+void registerStrings(Registry&) {}
+
+}  // namespace kiln::bridge
