@@ -324,6 +324,11 @@ void annotateAtom(Cell* c) {
         return;
     }
     std::string_view text = atomText(c);
+    if (text == "BI") {
+        // The wrapper of a memoised lambda value: BI v x = v x.
+        setTop(c, atomBit | arityField(2));
+        return;
+    }
     if (isDefinableName(text)) {
         if (text.size() == 1 && f >= 'a' && f <= 'z') {
             // A single lowercase letter is always a variable.

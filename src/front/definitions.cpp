@@ -17,6 +17,18 @@ Tables& tables() {
 DefinitionTable& definitionTable() { return tables().definitions; }
 NameSet& nullaryNames() { return tables().nullary; }
 
+namespace {
+uint64_t gEpoch = 1;
+}
+
+void resetDefinitions() {
+    tables().definitions.clear();
+    tables().nullary.clear();
+    ++gEpoch;
+}
+
+uint64_t definitionsEpoch() { return gEpoch; }
+
 const Cell* lookupDefinition(std::string_view key) {
     DefinitionTable& t = tables().definitions;
     auto it = t.find(key);

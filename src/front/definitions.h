@@ -1,6 +1,7 @@
 // The process-wide definition table and the set of nullary names.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -18,6 +19,10 @@ using NameSet = std::set<std::string, std::less<>>;
 DefinitionTable& definitionTable();
 // Names whose latest definition was written with an empty call list.
 NameSet& nullaryNames();
+
+// Empties both; caches of what names resolve to notice it through the epoch.
+void resetDefinitions();
+uint64_t definitionsEpoch();
 
 // The body bound to a key, or null.
 const Cell* lookupDefinition(std::string_view key);

@@ -5,8 +5,7 @@
 namespace kiln {
 
 void resetFrontEnd() {
-    definitionTable().clear();
-    nullaryNames().clear();
+    resetDefinitions();
     clearBuiltinTable();
 }
 
