@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "cells/integers.h"
 #include "cells/values.h"
@@ -11,43 +13,75 @@ namespace kiln::bridge {
 
 namespace {
 
+// Texts flattened for the current call.
+thread_local std::vector<std::string> tHeld;
+
+bool isText(Cell* c) {
+    char k = numberClass(c);
+    return k == 'i' || k == 'a' || k == 'u';
+}
+
 bool test(Cell* c, char cls) {
     switch (cls) {
-        case 'I': return isInteger(c);
-        case 'U': return isNumber(c);
+        case 'I':
+        case 'U': return isInteger(c);
         case 'N': return isInteger(c) && isNonNegative(c);
-        case 'T': {
-            char k = numberClass(c);
-            if (k == 'i') return true;
-            if (k == 'a') return true;
-            return k == 'u' && rawIsAtom(c);
-        }
-        case 'R': return rawIsAtom(c) && rawFirst(c) == ' ';
+        case 'P': return isInteger(c) && toInt64(c) != 0;
+        case 'T': return isText(c);
+        case 'S': return isText(c) && !(numberClass(c) == 'i' && toInt64(c) == 0);
+        case 'R': return isReal(c);
         default: assertionFailed("b", __LINE__);
     }
 }
 
+// The literal "[" + the inner texts of the pair's literals + "]", walked
+// left to right without recursion.
+std::string flatten(Cell* c) {
+    std::string out = "[";
+    std::vector<Cell*> todo{c};
+    while (!todo.empty()) {
+        Cell* x = todo.back();
+        todo.pop_back();
+        if (rawIsPair(x)) {
+            todo.push_back(rawRight(x));
+            todo.push_back(rawLeft(x));
+            continue;
+        }
+        std::string_view t = atomText(x);
+        if (t.size() >= 2) out.append(t.substr(1, t.size() - 2));
+    }
+    out += ']';
+    return out;
+}
+
 Arg convert(Cell* c, char cls) {
     Arg a;
-    switch (cls) {
-        case 'T':
-            if (rawIsAtom(c) && rawFirst(c) == '(') {
-                a.text = byteStringPayload(c).data();
-                return a;
-            }
-            if (rawIsAtom(c) && rawFirst(c) == '[') {
-                a.text = rawText(c);
-                return a;
-            }
-            a.text = reinterpret_cast<const char*>(static_cast<intptr_t>(toInt64(c)));
-            return a;
-        case 'R':
-            a.real = realValue(c);
-            return a;
-        default:
-            a.i = toInt64(c);
-            return a;
+    if (cls == 'R') {
+        a.real = realValue(c);
+        return a;
     }
+    if (cls != 'T' && cls != 'S') {
+        a.i = toInt64(c);
+        return a;
+    }
+    if (numberClass(c) == 'i') {
+        a.i = toInt64(c);
+        a.text = static_cast<const char*>(pointerOf(a));
+        return a;
+    }
+    std::string_view bytes;
+    if (rawFirst(c) == '(') {
+        bytes = byteStringPayload(c);
+    } else if (rawIsAtom(c)) {
+        bytes = atomText(c);
+    } else {
+        tHeld.push_back(flatten(c));
+        bytes = tHeld.back();
+    }
+    a.text = bytes.data();
+    a.i = static_cast<int64_t>(reinterpret_cast<intptr_t>(a.text));
+    a.length = static_cast<int64_t>(bytes.size());
+    return a;
 }
 
 }  // namespace
@@ -59,8 +93,14 @@ bool readArgs(Cell* app, const char* classes, Arg* out) {
     spineArguments(app, n, cells);
     for (int i = 0; i < n; ++i)
         if (!test(cells[i], classes[i])) return false;
+    tHeld.clear();
     for (int i = 0; i < n; ++i) out[i] = convert(cells[i], classes[i]);
     return true;
+}
+
+size_t readableBytes(const Arg& a, uint64_t wanted) {
+    if (a.length < 0 || wanted <= static_cast<uint64_t>(a.length)) return static_cast<size_t>(wanted);
+    return static_cast<size_t>(a.length);
 }
 
 CellRef signedResult(int64_t value) { return makeInteger(value); }
