@@ -31,7 +31,9 @@ FreeNode* gFree[kClasses];
 
 inline void* poolTake(size_t cls) {
 #ifdef KILN_NO_POOL
-    return std::malloc(cls * 8);
+    void* p = std::malloc(cls * 8);
+    if (!p) outOfMemory();
+    return p;
 #else
     FreeNode* n = gFree[cls];
     if (__builtin_expect(n != nullptr, 1)) {
@@ -40,7 +42,7 @@ inline void* poolTake(size_t cls) {
     }
     size_t size = cls * 8;
     char* chunk = static_cast<char*>(std::malloc(kChunk));
-    if (!chunk) throw std::bad_alloc();
+    if (!chunk) outOfMemory();
     size_t count = kChunk / size;
     for (size_t i = 1; i < count; ++i) {
         FreeNode* f = reinterpret_cast<FreeNode*>(chunk + i * size);
@@ -135,7 +137,7 @@ CellRef makeAtom(std::string_view text) {
         base = static_cast<char*>(poolTake(cls));
     } else {
         base = static_cast<char*>(std::malloc(bytes));
-        if (!base) throw std::bad_alloc();
+        if (!base) outOfMemory();
         cls = 0;
     }
     noteAlloc();

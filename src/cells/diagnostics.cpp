@@ -23,6 +23,13 @@ namespace kiln {
     assertionFailed("b", __LINE__);
 }
 
+[[noreturn]] void outOfMemory() {
+    static const char msg[] = "kiln: out of memory\n";
+    ssize_t ignored = ::write(2, msg, sizeof msg - 1);
+    (void)ignored;
+    ::_exit(255);
+}
+
 void appendToFile(const std::string& path, std::string_view text) {
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return;

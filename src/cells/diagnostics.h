@@ -28,6 +28,9 @@ struct ErrorRecord {
 // the core.
 [[noreturn]] void fail(std::string_view tag);
 
+// Ends the process with "kiln: out of memory" on stderr and status 255.
+[[noreturn]] void outOfMemory();
+
 // Appends the whole text to the file. The file is opened with O_APPEND,
 // O_CREAT and O_NOFOLLOW and mode 0600, so a symbolic link planted in /tmp
 // cannot redirect it; a file that cannot be opened is skipped silently.

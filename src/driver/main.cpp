@@ -1,5 +1,7 @@
 // kiln file arg0 arg1 ...: reads the program file and runs it.
+#include <csignal>
 #include <chrono>
+#include <new>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -81,6 +83,10 @@ void body(void* p) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write to a closed socket or pipe answers -1 with EPIPE instead of
+    // ending the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::set_new_handler([] { kiln::outOfMemory(); });
     Invocation inv{argc, argv, 0};
     kiln::runWithLargeStack(body, &inv);
     std::fflush(stdout);
