@@ -1,12 +1,177 @@
 #include "compile/printer.h"
 
+#include <cstdio>
+
+#include "cells/integers.h"
+#include "cells/values.h"
+#include "front/charcodes.h"
+#include "front/names.h"
+
 namespace kiln {
 
-std::string showCell(const Cell* c) {
-    if (rawIsAtom(c)) return std::string(atomText(c));
-    return "(" + showCell(rawLeft(c)) + " " + showCell(rawRight(c)) + ")";
+namespace {
+
+constexpr size_t kResultLiteralLimit = 999;
+
+// Capitals, bytes outside the printable range and operator characters print
+// next to each other without a blank.
+bool nameLike(unsigned char ch) {
+    return (ch >= 'A' && ch <= 'Z') || ch < 32 || ch > 126 || isOperatorCharacter(ch);
 }
 
-std::string showResult(const Cell* c) { return showCell(c); }
+// Whether the printed right part B may follow its function part directly.
+bool juxtaposable(std::string_view b) {
+    if (b.empty()) return false;
+    unsigned char f = static_cast<unsigned char>(b[0]);
+    if (b.size() == 1 && nameLike(f)) return true;
+    return f == '_' || (f >= 'a' && f <= 'z') || (f >= '0' && f <= '9');
+}
+
+bool isSpecialAtom(std::string_view t) { return t.empty() || t[0] == ')' || t[0] == ']'; }
+
+void appendCellAtom(std::string& out, const Cell* c) {
+    std::string_view t = atomText(c);
+    if (isSpecialAtom(t)) {
+        out += "()";
+        return;
+    }
+    unsigned char f = static_cast<unsigned char>(t[0]);
+    if (f == ' ') {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%e", realValue(c));
+        out += "real[";
+        out += buf;
+        out += ']';
+        return;
+    }
+    if (f == '(') {
+        std::string_view payload = byteStringPayload(c);
+        if (payload.empty()) {  // "()": the empty byte string, the end of a list
+            out += "()";
+            return;
+        }
+        out += "init[";
+        for (char ch : payload) {
+            switch (ch) {
+                case '\n': out += "[p]"; break;
+                case '[': out += "[q]"; break;
+                case ']': out += "[r]"; break;
+                case '\0': out += '\n'; break;
+                default: out += ch;
+            }
+        }
+        out += ']';
+        return;
+    }
+    out += t;
+}
+
+// A bracketed literal of a result: the decimal values of its bytes.
+void appendResultLiteral(std::string& out, const Cell* c) {
+    uint32_t length = rawSpan(c);
+    if (length == 0 || length > kResultLiteralLimit) {
+        out += "()";
+        return;
+    }
+    std::string text = displayForm(atomText(c));
+    std::string written;
+    const CharacterTreeTable& trees = characterTreeTable();
+    for (char ch : text) {
+        unsigned char u = static_cast<unsigned char>(ch);
+        std::string digits = std::to_string(static_cast<int>(static_cast<signed char>(ch)));
+        if (u < 32 || u > 126) {
+            auto it = trees.find(digits);
+            if (it != trees.end()) digits = it->second;
+        }
+        written += digits;
+        if (written.size() > kResultLiteralLimit) {
+            out += "()";
+            return;
+        }
+    }
+    out += written;
+}
+
+void appendResultAtom(std::string& out, const Cell* c) {
+    std::string_view t = atomText(c);
+    if (t.empty()) {
+        out += "()";
+        return;
+    }
+    signed char f = static_cast<signed char>(t[0]);
+    if (f == '(' || f == ' ' || f == ')' || f == ']' || f < 32 || f == 127) {
+        out += "()";
+        return;
+    }
+    if (f == '[') {
+        appendResultLiteral(out, c);
+        return;
+    }
+    out += t;
+}
+
+using AtomWriter = void (*)(std::string&, const Cell*);
+
+// Appends the text of c. The rule for a pair is chosen once its function
+// part A stands in the buffer: a group loses its final ")" and takes B; a
+// capital or operator text takes a short B directly; anything else is put
+// in parentheses. Only the text of A is ever shifted, and such an A is an
+// atom or a run of juxtaposed atoms, so the whole print stays linear.
+void emit(std::string& out, const Cell* c, AtomWriter atom) {
+    if (rawIsAtom(c)) {
+        atom(out, c);
+        return;
+    }
+    size_t start = out.size();
+    emit(out, rawLeft(c), atom);
+    const Cell* r = rawRight(c);
+    bool aOpens = out[start] == '(';
+    if (aOpens && out.size() > start + 1 && out[start + 1] != ')') {
+        out.pop_back();
+        out += ' ';
+        emit(out, r, atom);
+        out += ')';
+        return;
+    }
+    if (!aOpens && nameLike(static_cast<unsigned char>(out[start])) && rawIsAtom(r)) {
+        // Only an atom can print as a text that juxtaposes.
+        size_t b = out.size();
+        atom(out, r);
+        if (juxtaposable(std::string_view(out).substr(b))) return;
+        out.insert(b, 1, ' ');
+        out.insert(start, 1, '(');
+        out += ')';
+        return;
+    }
+    out.insert(start, 1, '(');
+    out += ' ';
+    emit(out, r, atom);
+    out += ')';
+}
+
+}  // namespace
+
+std::string showCell(const Cell* c) {
+    std::string out;
+    emit(out, c, appendCellAtom);
+    return out;
+}
+
+std::string showResult(const Cell* c) {
+    std::string out;
+    emit(out, c, appendResultAtom);
+    return out;
+}
+
+std::string displayForm(std::string_view text) {
+    std::string out(text);
+    for (char& ch : out) {
+        if (ch == '\0')
+            ch = '\n';
+        else if (ch == '\n')
+            ch = '\0';
+    }
+    return out;
+}
 
 }  // namespace kiln
