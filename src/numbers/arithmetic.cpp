@@ -1,0 +1,207 @@
+// plus, dash, mult, over, cent and powa: dispatch on the classes of the two
+// operands.
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "cells/integers.h"
+#include "cells/values.h"
+#include "numbers/builtins.h"
+#include "numbers/fraction.h"
+#include "numbers/integer.h"
+#include "numbers/operands.h"
+#include "numbers/reals.h"
+
+namespace kiln::numbers {
+
+namespace {
+
+inline bool isText(char cls) { return cls == 'a' || cls == 'u'; }
+
+struct Operands {
+    Cell* x;
+    Cell* y;
+    char cx;
+    char cy;
+};
+
+Operands operands(const CellRef& app) {
+    Cell* a[2];
+    spineArguments(app.get(), 2, a);
+    return {a[0], a[1], numberClass(a[0]), numberClass(a[1])};
+}
+
+template <typename Fn>
+CellRef realOp(const Operands& o, Fn fn) {
+    double x, y;
+    if (!toReal(o.x, o.cx, x) || !toReal(o.y, o.cy, y)) return undefined();
+    return makeReal(fn(x, y));
+}
+
+template <typename Fn>
+CellRef integerOp(const Operands& o, Fn fn) {
+    Integer x, y;
+    if (!readInteger(o.x, x) || !readInteger(o.y, y)) return undefined();
+    std::optional<Integer> r = fn(x, y);
+    return r ? integerCell(*r) : undefined();
+}
+
+template <typename Fn>
+CellRef fractionOp(const Operands& o, Fn fn) {
+    Fraction x, y;
+    if (!readFraction(o.x, x) || !readFraction(o.y, y)) return undefined();
+    std::optional<Fraction> r = fn(x, y);
+    return r ? fractionCell(*r) : undefined();
+}
+
+// The text of a number joined to a text by plus.
+bool numberText(const Cell* c, char cls, std::string& out) {
+    if (cls == 'e') {
+        out = realText(realValue(c));
+        return true;
+    }
+    return numeralOf(c, out);
+}
+
+// A text of x's kind holding n copies of its content, built by doubling.
+CellRef repeat(const Operands& o) {
+    int64_t n;
+    if (!readInt64(o.y, n) || n < 0) return undefined();
+    std::string unit = textContent(o.x);
+    if (n == 0 || unit.empty()) return makeText(o.cx, "");
+    uint64_t count = static_cast<uint64_t>(n);
+    if (count > kMaxRepeatedText / unit.size()) return undefined();
+    std::string out;
+    out.reserve(unit.size() * count);
+    out = unit;
+    for (int bit = 62 - __builtin_clzll(count); bit >= 0; --bit) {
+        out.append(out);
+        if ((count >> bit) & 1) out += unit;
+    }
+    return makeText(o.cx, out);
+}
+
+// x's content shortened by n: n > 0 drops the first n bytes, n < 0 the last
+// -n; exactly all of it gives the empty text, more than all "Z".
+CellRef shorten(const Operands& o) {
+    int64_t n;
+    if (!readInt64(o.y, n)) return undefined();
+    std::string s = textContent(o.x);
+    uint64_t drop = n < 0 ? uint64_t{0} - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
+    if (drop > s.size()) return undefined();
+    if (n > 0) return makeText(o.cx, std::string_view(s).substr(drop));
+    return makeText(o.cx, std::string_view(s).substr(0, s.size() - drop));
+}
+
+}  // namespace
+
+CellRef plus(CellRef app) {
+    Operands o = operands(app);
+    if (o.cx == 'w' || o.cy == 'w') return undefined();
+    if (isText(o.cx) && isText(o.cy)) {
+        if (o.cx != o.cy) return undefined();
+        return makeText(o.cx, textContent(o.x) + textContent(o.y));
+    }
+    if (isText(o.cx) || isText(o.cy)) {
+        bool textFirst = isText(o.cx);
+        std::string number;
+        if (!numberText(textFirst ? o.y : o.x, textFirst ? o.cy : o.cx, number)) return undefined();
+        if (textFirst) return makeText(o.cx, textContent(o.x) + number);
+        return makeText(o.cy, number + textContent(o.y));
+    }
+    if (o.cx == 'e' || o.cy == 'e') return realOp(o, [](double a, double b) { return a + b; });
+    if (o.cx == 'i' && o.cy == 'i')
+        return integerOp(o, [](const Integer& a, const Integer& b) { return std::optional(add(a, b)); });
+    return fractionOp(o, [](const Fraction& a, const Fraction& b) { return std::optional(addFractions(a, b)); });
+}
+
+CellRef dash(CellRef app) {
+    Operands o = operands(app);
+    if (o.cx == 'w' || o.cy == 'w') return undefined();
+    if (isText(o.cx) && o.cy == 'i') return shorten(o);
+    if (o.cx == 'u' && o.cy == 'u') return makePair(CellRef(o.x), CellRef(o.y));
+    if (isText(o.cx) || isText(o.cy)) return undefined();
+    if (o.cx == 'e' || o.cy == 'e') return realOp(o, [](double a, double b) { return a - b; });
+    if (o.cx == 'i' && o.cy == 'i')
+        return integerOp(o, [](const Integer& a, const Integer& b) { return std::optional(add(a, negate(b))); });
+    return fractionOp(o, [](const Fraction& a, const Fraction& b) {
+        return std::optional(addFractions(a, negateFraction(b)));
+    });
+}
+
+CellRef mult(CellRef app) {
+    Operands o = operands(app);
+    if (o.cx == 'w' || o.cy == 'w') return undefined();
+    if (isText(o.cx) && o.cy == 'i') return repeat(o);
+    if (isText(o.cx) || isText(o.cy)) return undefined();
+    if (o.cx == 'e' || o.cy == 'e') return realOp(o, [](double a, double b) { return a * b; });
+    if (o.cx == 'i' && o.cy == 'i')
+        return integerOp(o, [](const Integer& a, const Integer& b) { return std::optional(multiply(a, b)); });
+    return fractionOp(o, [](const Fraction& a, const Fraction& b) { return std::optional(multiplyFractions(a, b)); });
+}
+
+CellRef over(CellRef app) {
+    Operands o = operands(app);
+    if (o.cx == 'w' || o.cy == 'w' || isText(o.cx) || isText(o.cy)) return undefined();
+    if (o.cx == 'i' && o.cy == 'i') return integerOp(o, floorDivide);
+    if (o.cx == 'o' && o.cy == 'o') return undefined();
+    return realOp(o, [](double a, double b) { return a / b; });
+}
+
+CellRef cent(CellRef app) {
+    Operands o = operands(app);
+    if (o.cx == 'w' || o.cy == 'w' || isText(o.cx) || isText(o.cy)) return undefined();
+    if (o.cx == 'e' || o.cy == 'e') return realOp(o, [](double a, double b) { return std::fmod(a, b); });
+    if (o.cx == 'i' && o.cy == 'i') return integerOp(o, remainder);
+    return fractionOp(o, fractionRemainder);
+}
+
+namespace {
+
+// Whether a well-formed integer's bit string (its chain's links and its
+// numeral's data bits) has fewer than 61 data bits.
+bool dataBitsBelow61(const Cell* y) {
+    if (!rawIsAtom(y)) return highestBit(toBits(y)) < 61;
+    Integer e = parseNumeral(atomText(y));
+    if (e.magnitude.size() > 3) return false;
+    uint64_t bits = e.isZero() ? 1 : 2 + bitLength(decimalToBinary(e.magnitude));
+    return bits < 61;
+}
+
+// A binary fraction raised to an integer.
+CellRef fractionToThePower(const Operands& o) {
+    if (!wellFormedNumber(o.x) || !wellFormedNumber(o.y)) return undefined();
+    if (atomText(o.x) == "004") {
+        // 2 ^ n, for any n written with fewer than 61 data bits.
+        if (!dataBitsBelow61(o.y)) return undefined();
+        int64_t n;
+        if (!readInt64(o.y, n)) return undefined();
+        std::optional<Fraction> r = powerOfTwo(n);
+        return r ? fractionCell(*r) : undefined();
+    }
+    Integer e;
+    if (!readInteger(o.y, e) || e.negative) return undefined();
+    Fraction x;
+    if (!readFraction(o.x, x)) return undefined();
+    // Beyond 64 bits only zero and one keep a result of any sane size.
+    uint64_t n = ~uint64_t{0};
+    if (e.magnitude.size() <= 2) n = e.magnitude.empty() ? 0 : e.magnitude[0] + (e.magnitude.size() > 1 ? uint64_t{e.magnitude[1]} * kDecimalBase : 0);
+    else if (!(x.isZero() || (x.magnitude == Limbs{1} && x.scale == 0))) return undefined();
+    else n = isOdd(e) ? 1 : 2;
+    std::optional<Fraction> r = fractionPower(x, n);
+    return r ? fractionCell(*r) : undefined();
+}
+
+}  // namespace
+
+CellRef powa(CellRef app) {
+    Operands o = operands(app);
+    if (o.cx == 'w' || o.cy == 'w') return undefined();
+    if (o.cx == 'o' && o.cy == 'i') return fractionToThePower(o);
+    if (isText(o.cx) || isText(o.cy)) return undefined();
+    if (o.cx == 'i' && o.cy == 'i') return integerOp(o, power);
+    if (o.cx == 'o' && o.cy == 'o') return undefined();
+    return realOp(o, [](double a, double b) { return std::pow(a, b); });
+}
+
+}  // namespace kiln::numbers

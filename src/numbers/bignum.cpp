@@ -1,0 +1,415 @@
+#include "numbers/bignum.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kiln::numbers {
+
+namespace {
+
+// Below this many limbs in the shorter operand the schoolbook product is
+// faster than splitting.
+constexpr size_t kKaratsubaThreshold = 40;
+
+// out[0 .. na+nb) must be zero on entry.
+template <uint64_t B>
+void schoolbook(const uint32_t* a, size_t na, const uint32_t* b, size_t nb, uint32_t* out) {
+    for (size_t i = 0; i < na; ++i) {
+        uint64_t ai = a[i];
+        if (ai == 0) continue;
+        uint64_t carry = 0;
+        for (size_t j = 0; j < nb; ++j) {
+            uint64_t t = out[i + j] + ai * b[j] + carry;
+            out[i + j] = static_cast<uint32_t>(t % B);
+            carry = t / B;
+        }
+        out[i + nb] = static_cast<uint32_t>(carry);
+    }
+}
+
+// Adds src (n limbs) into out starting at limb pos; out must have room for
+// the carry.
+template <uint64_t B>
+void addInto(uint32_t* out, size_t outSize, size_t pos, const uint32_t* src, size_t n) {
+    uint64_t carry = 0;
+    size_t i = 0;
+    for (; i < n; ++i) {
+        uint64_t t = uint64_t{out[pos + i]} + src[i] + carry;
+        carry = t >= B;
+        out[pos + i] = static_cast<uint32_t>(carry ? t - B : t);
+    }
+    for (size_t k = pos + i; carry && k < outSize; ++k) {
+        uint64_t t = uint64_t{out[k]} + carry;
+        carry = t >= B;
+        out[k] = static_cast<uint32_t>(carry ? t - B : t);
+    }
+}
+
+template <uint64_t B>
+void subtractInPlace(Limbs& a, const Limbs& b) {
+    int64_t borrow = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        int64_t t = static_cast<int64_t>(a[i]) - borrow - (i < b.size() ? static_cast<int64_t>(b[i]) : 0);
+        if (i >= b.size() && borrow == 0) break;
+        borrow = t < 0;
+        a[i] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
+    }
+}
+
+template <uint64_t B>
+void multiplyInto(const uint32_t* a, size_t na, const uint32_t* b, size_t nb, uint32_t* out);
+
+template <uint64_t B>
+Limbs addRaw(const uint32_t* a, size_t na, const uint32_t* b, size_t nb) {
+    if (na < nb) {
+        std::swap(a, b);
+        std::swap(na, nb);
+    }
+    Limbs r(a, a + na);
+    r.push_back(0);
+    addInto<B>(r.data(), r.size(), 0, b, nb);
+    trim(r);
+    return r;
+}
+
+// Karatsuba on operands of similar length; unbalanced ones are cut into
+// pieces of the shorter length.
+template <uint64_t B>
+void multiplyInto(const uint32_t* a, size_t na, const uint32_t* b, size_t nb, uint32_t* out) {
+    if (na < nb) {
+        std::swap(a, b);
+        std::swap(na, nb);
+    }
+    if (nb < kKaratsubaThreshold) {
+        schoolbook<B>(a, na, b, nb, out);
+        return;
+    }
+    if (na >= 2 * nb) {
+        Limbs part(2 * nb);
+        for (size_t pos = 0; pos < na; pos += nb) {
+            size_t len = std::min(nb, na - pos);
+            std::fill(part.begin(), part.end(), 0);
+            multiplyInto<B>(a + pos, len, b, nb, part.data());
+            addInto<B>(out, na + nb, pos, part.data(), len + nb);
+        }
+        return;
+    }
+    size_t h = na / 2;
+    size_t a1n = na - h, b0n = std::min(h, nb), b1n = nb - b0n;
+    Limbs z0(h + b0n, 0), z2(a1n + b1n, 0);
+    multiplyInto<B>(a, h, b, b0n, z0.data());
+    if (b1n) multiplyInto<B>(a + h, a1n, b + h, b1n, z2.data());
+    Limbs sa = addRaw<B>(a, h, a + h, a1n);
+    Limbs sb = addRaw<B>(b, b0n, b + h, b1n);
+    Limbs z1(sa.size() + sb.size() + 1, 0);
+    if (!sa.empty() && !sb.empty()) multiplyInto<B>(sa.data(), sa.size(), sb.data(), sb.size(), z1.data());
+    trim(z1);
+    trim(z0);
+    trim(z2);
+    subtractInPlace<B>(z1, z0);
+    subtractInPlace<B>(z1, z2);
+    trim(z1);
+    addInto<B>(out, na + nb, 0, z0.data(), z0.size());
+    addInto<B>(out, na + nb, h, z1.data(), z1.size());
+    addInto<B>(out, na + nb, 2 * h, z2.data(), z2.size());
+}
+
+}  // namespace
+
+void trim(Limbs& a) {
+    while (!a.empty() && a.back() == 0) a.pop_back();
+}
+
+template <uint64_t B>
+int Magnitudes<B>::compare(const Limbs& a, const Limbs& b) {
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    for (size_t i = a.size(); i-- > 0;)
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    return 0;
+}
+
+template <uint64_t B>
+Limbs Magnitudes<B>::add(const Limbs& a, const Limbs& b) {
+    return addRaw<B>(a.data(), a.size(), b.data(), b.size());
+}
+
+template <uint64_t B>
+Limbs Magnitudes<B>::subtract(const Limbs& a, const Limbs& b) {
+    Limbs r = a;
+    subtractInPlace<B>(r, b);
+    trim(r);
+    return r;
+}
+
+template <uint64_t B>
+Limbs Magnitudes<B>::multiply(const Limbs& a, const Limbs& b) {
+    if (a.empty() || b.empty()) return {};
+    Limbs r(a.size() + b.size(), 0);
+    multiplyInto<B>(a.data(), a.size(), b.data(), b.size(), r.data());
+    trim(r);
+    return r;
+}
+
+template <uint64_t B>
+Limbs Magnitudes<B>::multiplySmall(const Limbs& a, uint32_t m) {
+    Limbs r;
+    if (m == 0) return r;
+    r.reserve(a.size() + 1);
+    uint64_t carry = 0;
+    for (uint32_t limb : a) {
+        uint64_t t = uint64_t{limb} * m + carry;
+        r.push_back(static_cast<uint32_t>(t % B));
+        carry = t / B;
+    }
+    if (carry) r.push_back(static_cast<uint32_t>(carry));
+    trim(r);
+    return r;
+}
+
+// Long division in base B (Knuth's algorithm D): one estimated quotient limb
+// per step, corrected at most twice.
+template <uint64_t B>
+void Magnitudes<B>::divide(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainder) {
+    if (compare(a, b) < 0) {
+        if (quotient) quotient->clear();
+        if (remainder) *remainder = a;
+        return;
+    }
+    if (b.size() == 1) {
+        Limbs q(a.size(), 0);
+        uint64_t rem = 0, d = b[0];
+        for (size_t i = a.size(); i-- > 0;) {
+            uint64_t cur = rem * B + a[i];
+            q[i] = static_cast<uint32_t>(cur / d);
+            rem = cur % d;
+        }
+        trim(q);
+        if (quotient) *quotient = std::move(q);
+        if (remainder) {
+            remainder->clear();
+            if (rem) remainder->push_back(static_cast<uint32_t>(rem));
+        }
+        return;
+    }
+    // Normalise so that the divisor's top limb is at least B / 2.
+    uint32_t scale = static_cast<uint32_t>(B / (uint64_t{b.back()} + 1));
+    Limbs u = multiplySmall(a, scale), v = multiplySmall(b, scale);
+    size_t n = v.size();
+    u.resize(a.size() + 1, 0);
+    size_t m = u.size() - n;
+    Limbs q(m, 0);
+    uint64_t vTop = v[n - 1], vNext = v[n - 2];
+    for (size_t j = m; j-- > 0;) {
+        uint64_t num = uint64_t{u[j + n]} * B + u[j + n - 1];
+        uint64_t qhat = num / vTop, rhat = num % vTop;
+        while (qhat >= B || qhat * vNext > rhat * B + u[j + n - 2]) {
+            --qhat;
+            rhat += vTop;
+            if (rhat >= B) break;
+        }
+        // u[j .. j+n] -= qhat * v
+        int64_t borrow = 0;
+        uint64_t carry = 0;
+        for (size_t i = 0; i < n; ++i) {
+            uint64_t p = qhat * v[i] + carry;
+            carry = p / B;
+            int64_t t = static_cast<int64_t>(u[i + j]) - borrow - static_cast<int64_t>(p % B);
+            borrow = t < 0;
+            u[i + j] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
+        }
+        int64_t t = static_cast<int64_t>(u[j + n]) - borrow - static_cast<int64_t>(carry);
+        if (t < 0) {
+            // The estimate was one too large: add the divisor back.
+            u[j + n] = static_cast<uint32_t>(t + static_cast<int64_t>(B));
+            --qhat;
+            uint64_t c = 0;
+            for (size_t i = 0; i < n; ++i) {
+                uint64_t s = uint64_t{u[i + j]} + v[i] + c;
+                c = s >= B;
+                u[i + j] = static_cast<uint32_t>(c ? s - B : s);
+            }
+            u[j + n] = static_cast<uint32_t>((uint64_t{u[j + n]} + c) % B);
+        } else {
+            u[j + n] = static_cast<uint32_t>(t);
+        }
+        q[j] = static_cast<uint32_t>(qhat);
+    }
+    trim(q);
+    if (quotient) *quotient = std::move(q);
+    if (remainder) {
+        u.resize(n);
+        trim(u);
+        // Undo the normalisation.
+        Limbs r(u.size(), 0);
+        uint64_t rem = 0;
+        for (size_t i = u.size(); i-- > 0;) {
+            uint64_t cur = rem * B + u[i];
+            r[i] = static_cast<uint32_t>(cur / scale);
+            rem = cur % scale;
+        }
+        trim(r);
+        *remainder = std::move(r);
+    }
+}
+
+template <uint64_t B>
+Limbs Magnitudes<B>::power(const Limbs& base, uint64_t exponent) {
+    Limbs result{1};
+    if (exponent == 0) return result;
+    int top = 63 - __builtin_clzll(exponent);
+    result = base;
+    for (int bit = top - 1; bit >= 0; --bit) {
+        result = multiply(result, result);
+        if ((exponent >> bit) & 1) result = multiply(result, base);
+    }
+    return result;
+}
+
+template struct Magnitudes<kDecimalBase>;
+template struct Magnitudes<kBinaryBase>;
+
+// ---- decimal texts --------------------------------------------------------
+
+Limbs digitsToLimbs(std::string_view digits) {
+    Limbs r;
+    r.reserve(digits.size() / 9 + 1);
+    size_t end = digits.size();
+    while (end > 0) {
+        size_t start = end >= 9 ? end - 9 : 0;
+        uint32_t v = 0;
+        for (size_t i = start; i < end; ++i) {
+            unsigned char ch = static_cast<unsigned char>(digits[i]);
+            v = v * 10 + ((ch >= '0' && ch <= '9') ? ch - '0' : 0);
+        }
+        r.push_back(v);
+        end = start;
+    }
+    trim(r);
+    return r;
+}
+
+std::string limbsToDigits(const Limbs& a) {
+    if (a.empty()) return "0";
+    std::string out;
+    out.reserve(a.size() * 9);
+    out = std::to_string(a.back());
+    char buf[16];
+    for (size_t i = a.size() - 1; i-- > 0;) {
+        std::snprintf(buf, sizeof buf, "%09u", a[i]);
+        out.append(buf, 9);
+    }
+    return out;
+}
+
+// ---- base conversion ------------------------------------------------------
+
+namespace {
+
+// Below this many limbs the conversion goes limb by limb.
+constexpr size_t kConvertThreshold = 60;
+
+// Converts a (base From) into base To. powers[i] is From^(2^i) written in
+// base To; the split points are powers of two, so every level shares them.
+template <uint64_t From, uint64_t To>
+Limbs convertRange(const uint32_t* a, size_t n, std::vector<Limbs>& powers) {
+    while (n > 0 && a[n - 1] == 0) --n;
+    if (n <= kConvertThreshold) {
+        Limbs r;
+        for (size_t i = n; i-- > 0;) {
+            // r = r * From + a[i], with From split so each factor fits.
+            if constexpr (From == kDecimalBase) {
+                r = Magnitudes<To>::multiplySmall(r, static_cast<uint32_t>(From));
+            } else {
+                r = Magnitudes<To>::multiplySmall(r, 65536);
+                r = Magnitudes<To>::multiplySmall(r, 65536);
+            }
+            Limbs limb;
+            uint64_t v = a[i];
+            while (v) {
+                limb.push_back(static_cast<uint32_t>(v % To));
+                v /= To;
+            }
+            r = Magnitudes<To>::add(r, limb);
+        }
+        return r;
+    }
+    size_t level = 0;
+    while ((size_t{2} << level) < n) ++level;
+    size_t half = size_t{1} << level;
+    while (powers.size() <= level) {
+        if (powers.empty()) {
+            Limbs p;
+            uint64_t v = From;
+            while (v) {
+                p.push_back(static_cast<uint32_t>(v % To));
+                v /= To;
+            }
+            powers.push_back(p);
+        } else {
+            powers.push_back(Magnitudes<To>::multiply(powers.back(), powers.back()));
+        }
+    }
+    Limbs lo = convertRange<From, To>(a, half, powers);
+    Limbs hi = convertRange<From, To>(a + half, n - half, powers);
+    return Magnitudes<To>::add(Magnitudes<To>::multiply(hi, powers[level]), lo);
+}
+
+}  // namespace
+
+Limbs decimalToBinary(const Limbs& a) {
+    std::vector<Limbs> powers;
+    return convertRange<kDecimalBase, kBinaryBase>(a.data(), a.size(), powers);
+}
+
+Limbs binaryToDecimal(const Limbs& a) {
+    std::vector<Limbs> powers;
+    return convertRange<kBinaryBase, kDecimalBase>(a.data(), a.size(), powers);
+}
+
+// ---- binary helpers -------------------------------------------------------
+
+uint64_t bitLength(const Limbs& a) {
+    if (a.empty()) return 0;
+    return (a.size() - 1) * uint64_t{32} + (32 - static_cast<uint64_t>(__builtin_clz(a.back())));
+}
+
+bool testBit(const Limbs& a, uint64_t i) {
+    return i / 32 < a.size() && ((a[i / 32] >> (i % 32)) & 1);
+}
+
+Limbs shiftLeft(const Limbs& a, uint64_t bits) {
+    if (a.empty()) return {};
+    size_t limbs = bits / 32;
+    unsigned rest = bits % 32;
+    Limbs r(limbs, 0);
+    r.reserve(limbs + a.size() + 1);
+    uint32_t carry = 0;
+    for (uint32_t x : a) {
+        r.push_back(rest ? (x << rest) | carry : x);
+        carry = rest ? x >> (32 - rest) : 0;
+    }
+    if (carry) r.push_back(carry);
+    return r;
+}
+
+Limbs shiftRight(const Limbs& a, uint64_t bits) {
+    size_t limbs = bits / 32;
+    if (limbs >= a.size()) return {};
+    unsigned rest = bits % 32;
+    Limbs r(a.size() - limbs);
+    for (size_t i = 0; i < r.size(); ++i) {
+        uint32_t lo = a[i + limbs];
+        uint32_t hi = i + limbs + 1 < a.size() ? a[i + limbs + 1] : 0;
+        r[i] = rest ? (lo >> rest) | (hi << (32 - rest)) : lo;
+    }
+    trim(r);
+    return r;
+}
+
+uint64_t lowZeroBits(const Limbs& a) {
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i]) return i * uint64_t{32} + static_cast<uint64_t>(__builtin_ctz(a[i]));
+    return 0;
+}
+
+}  // namespace kiln::numbers

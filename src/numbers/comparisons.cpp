@@ -1,0 +1,92 @@
+// less, gteq, same, diff and cmpr.
+#include <string>
+
+#include "cells/integers.h"
+#include "cells/values.h"
+#include "numbers/builtins.h"
+#include "numbers/fraction.h"
+#include "numbers/integer.h"
+#include "numbers/operands.h"
+
+namespace kiln::numbers {
+
+namespace {
+
+// -1, 0 or 1 for two operands of the same class; 2 when they cannot be
+// ordered (a malformed number, or a NaN).
+int order(Cell* x, Cell* y, char cls) {
+    switch (cls) {
+    case 'e': {
+        double a = realValue(x), b = realValue(y);
+        if (a < b) return -1;
+        if (a > b) return 1;
+        return a == b ? 0 : 2;
+    }
+    case 'i': {
+        Integer a, b;
+        if (!readInteger(x, a) || !readInteger(y, b)) return 2;
+        return compare(a, b);
+    }
+    case 'o': {
+        Fraction a, b;
+        if (!readFraction(x, a) || !readFraction(y, b)) return 2;
+        return compareFractions(a, b);
+    }
+    default: {
+        int c = textContent(x).compare(textContent(y));
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+    }
+}
+
+// less (wantLess) or gteq.
+CellRef ordered(const CellRef& app, bool wantLess) {
+    Cell* a[2];
+    spineArguments(app.get(), 2, a);
+    char cx = numberClass(a[0]), cy = numberClass(a[1]);
+    if (cx == 'w' || cy == 'w') return undefined();
+    // Different classes go by their codes: 'a' < 'e' < 'i' < 'o' < 'u'.
+    if (cx != cy) return truth((cx < cy) == wantLess);
+    int c = order(a[0], a[1], cx);
+    if (c == 2) {
+        if (cx != 'e') return undefined();
+        return truth(false);  // nothing compares with a NaN
+    }
+    return truth(wantLess ? c < 0 : c >= 0);
+}
+
+// same (wantSame) or diff.
+CellRef equality(const CellRef& app, bool wantSame) {
+    Cell* a[2];
+    spineArguments(app.get(), 2, a);
+    if (a[0] == a[1]) return truth(wantSame);
+    char cx = numberClass(a[0]), cy = numberClass(a[1]);
+    if (cx == 'w' || cy == 'w') return undefined();
+    if (cx != cy) return truth(!wantSame);
+    bool equal;
+    if (cx == 'e') {
+        equal = realValue(a[0]) == realValue(a[1]);
+    } else if (cx == 'i' || cx == 'o') {
+        std::string p, q;
+        if (!numeralOf(a[0], p) || !numeralOf(a[1], q)) return undefined();
+        equal = p == q;
+    } else {
+        equal = textContent(a[0]) == textContent(a[1]);
+    }
+    return truth(equal == wantSame);
+}
+
+}  // namespace
+
+CellRef less(CellRef app) { return ordered(app, true); }
+CellRef gteq(CellRef app) { return ordered(app, false); }
+CellRef same(CellRef app) { return equality(app, true); }
+CellRef diff(CellRef app) { return equality(app, false); }
+
+CellRef cmpr(CellRef app) {
+    Cell* a[2];
+    spineArguments(app.get(), 2, a);
+    return makeInteger(compareCells(a[0], a[1]));
+}
+
+}  // namespace kiln::numbers

@@ -1,0 +1,43 @@
+// Reading the operands of the number builtins: which cells are well-formed
+// numbers, their numeral texts, and the contents of texts and byte strings.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "cells/cell.h"
+
+namespace kiln::numbers {
+
+// A numeral, or a bit chain ((J b) rest) whose links all hold "H" or "K" and
+// which ends in "K" or in a numeral. Anything else that classifies as a
+// number (a chain with another link or end) is answered "Z" by the builtins.
+bool wellFormedNumber(const Cell* c);
+
+// The numeral text of a well-formed number; false for any other cell.
+bool numeralOf(const Cell* c, std::string& out);
+
+// The content of a text (class 'u': a literal's inner text, or the joined
+// inner texts of a pair of texts) or of a byte string (class 'a': its
+// payload).
+std::string textContent(Cell* c);
+
+// The inner text of a bracketed-literal atom.
+std::string_view literalInner(const Cell* c);
+
+// A new text of the given class holding content: "[" + content + "]" for a
+// text ('u'), a byte string for 'a'.
+CellRef makeText(char cls, std::string_view content);
+
+// The byte length of the first element of a literal's inner text: a single
+// character, or a whole bracket group "[...]" (to the end when unclosed).
+size_t firstElementLength(std::string_view inner);
+
+// Results shared by the whole family.
+CellRef undefined();  // "Z"
+CellRef truth(bool value);  // "K" or "H"
+
+// The most bytes a text made by repetition may hold; longer ones are "Z".
+constexpr size_t kMaxRepeatedText = size_t{1} << 28;
+
+}  // namespace kiln::numbers
