@@ -170,42 +170,39 @@ size_t BracketIndex::match(size_t pos) const {
     return p == kNone ? pos : p;
 }
 
+size_t BracketIndex::skip(size_t pos) const { return std::max(match(pos), pos) + 1; }
+
 // --- the top-level split --------------------------------------------------
 
-namespace {
-// The position after the group that starts at i (after i for any other byte).
-size_t skipGroup(const BracketIndex& index, size_t i) { return std::max(index.match(i), i) + 1; }
-}  // namespace
-
 SeparatorList splitTopLevel(const BracketIndex& index, Piece whole, std::string_view separators) {
-    SeparatorList list{whole, {}};
+    SeparatorList list(whole);
     std::string_view t = index.text();
-    for (size_t i = whole.begin; i < whole.end; i = skipGroup(index, i))
-        if (oneOf(static_cast<unsigned char>(t[i]), separators.data(), separators.size())) list.positions.push_back(i);
+    for (size_t i = whole.begin; i < whole.end; i = index.skip(i))
+        if (oneOf(static_cast<unsigned char>(t[i]), separators.data(), separators.size())) list.push(i);
     return list;
 }
 
 Piece headPiece(const SeparatorList& list) {
-    if (list.empty()) return list.whole;
-    return Piece{list.whole.begin, list.positions.front()};
+    if (list.empty()) return list.whole();
+    return Piece{list.whole().begin, list.front()};
 }
 
 Piece tailPiece(const BracketIndex& index, const SeparatorList& list) {
-    if (list.empty()) return list.whole;
-    return Piece{skipGroup(index, list.positions.back()), list.whole.end};
+    if (list.empty()) return list.whole();
+    return Piece{index.skip(list.back()), list.whole().end};
 }
 
 Piece popBackPiece(const BracketIndex& index, SeparatorList& list) {
-    size_t p = list.positions.back();
-    list.positions.pop_back();
-    if (list.empty()) return Piece{list.whole.begin, p};
-    return Piece{skipGroup(index, list.positions.back()), p};
+    size_t p = list.back();
+    list.popBack();
+    if (list.empty()) return Piece{list.whole().begin, p};
+    return Piece{index.skip(list.back()), p};
 }
 
 Piece popFrontPiece(SeparatorList& list) {
-    size_t p = list.positions.front();
-    list.positions.pop_front();
-    return Piece{p + 1, list.empty() ? list.whole.end : list.positions.front()};
+    size_t p = list.front();
+    list.popFront();
+    return Piece{p + 1, list.empty() ? list.whole().end : list.front()};
 }
 
 // --- terms ----------------------------------------------------------------
@@ -215,7 +212,7 @@ std::vector<Piece> cutTerms(const BracketIndex& index, Piece whole) {
     if (whole.empty()) return terms;
     std::string_view t = index.text();
     size_t start = whole.begin;
-    for (size_t i = skipGroup(index, whole.begin); i < whole.end;) {
+    for (size_t i = index.skip(whole.begin); i < whole.end;) {
         unsigned char c = static_cast<unsigned char>(t[i]);
         unsigned char prev = static_cast<unsigned char>(t[i - 1]);
         bool begins = c == '[' || c == '(' || (isWordChar(c) && !isWordChar(prev)) ||
@@ -225,7 +222,7 @@ std::vector<Piece> cutTerms(const BracketIndex& index, Piece whole) {
             terms.push_back(Piece{start, i});
             start = i;
         }
-        i = isOpener(c) ? skipGroup(index, i) : i + 1;
+        i = isOpener(c) ? index.skip(i) : i + 1;
     }
     terms.push_back(Piece{start, whole.end});
     return terms;

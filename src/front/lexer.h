@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +72,9 @@ public:
     // The partner of the bracket at pos; pos itself for any other byte (and
     // for a bracket inside a literal, which has no partner of its own).
     size_t match(size_t pos) const;
+    // The position after the bracket group that starts at pos (after pos for
+    // any other byte); never before pos + 1.
+    size_t skip(size_t pos) const;
 
 private:
     std::string_view text_;
@@ -98,10 +100,23 @@ inline std::string_view pieceText(std::string_view text, Piece p) {
 
 // The positions of separators that stand outside every bracket group of a
 // piece, ascending; the piece they were found in travels with them.
-struct SeparatorList {
-    Piece whole;
-    std::deque<size_t> positions;
-    bool empty() const { return positions.empty(); }
+class SeparatorList {
+public:
+    explicit SeparatorList(Piece whole) : whole_(whole) {}
+
+    Piece whole() const { return whole_; }
+    bool empty() const { return first_ == positions_.size(); }
+    size_t size() const { return positions_.size() - first_; }
+    size_t front() const { return positions_[first_]; }
+    size_t back() const { return positions_.back(); }
+    void push(size_t position) { positions_.push_back(position); }
+    void popFront() { ++first_; }
+    void popBack() { positions_.pop_back(); }
+
+private:
+    Piece whole_;
+    std::vector<size_t> positions_;
+    size_t first_ = 0;
 };
 
 // Walks the piece; a separator's position is recorded, then the walk goes on

@@ -15,7 +15,12 @@ std::vector<std::string> terms(std::string_view text) {
 std::vector<size_t> separators(std::string_view text, std::string_view seps) {
     BracketIndex index(text);
     SeparatorList list = splitTopLevel(index, Piece{0, text.size()}, seps);
-    return {list.positions.begin(), list.positions.end()};
+    std::vector<size_t> out;
+    while (!list.empty()) {
+        out.push_back(list.front());
+        list.popFront();
+    }
+    return out;
 }
 
 TEST(CharacterClasses, Members) {
@@ -116,7 +121,7 @@ TEST(SplitTopLevel, PieceExtractors) {
     std::string_view t = "p{v}q\\r;s";
     BracketIndex index(t);
     SeparatorList list = splitTopLevel(index, Piece{0, t.size()}, ";\\{");
-    ASSERT_EQ(list.positions.size(), 3u);
+    ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(pieceText(t, headPiece(list)), "p");
     EXPECT_EQ(pieceText(t, tailPiece(index, list)), "s");
     EXPECT_EQ(pieceText(t, popBackPiece(index, list)), "r");

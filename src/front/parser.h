@@ -1,0 +1,82 @@
+// The expression parser and the bracket check of program text.
+//
+// Twelve precedence levels, loosest first; each splits its piece at its own
+// separators outside all bracket groups and folds the parsed pieces:
+//    1  ; \ {      right   ((c X) R); {: (((`{` P) V) R)
+//    2  ? newline  left    ((? R) X); newline: (R X)
+//    3  & |        right   ((c X) R)
+//    4  = < > #    right   ((c X) R)
+//    5  @ space    left    ((@ R) X); space: (R X)
+//    6  + - : .    left    ((c R) X)
+//    7  * / % '    left    ((c R) X)
+//    8  ^          right   ((c X) R)
+//    9  trailing unary operators (c R); an empty piece is "}"
+//   10  leading unary operators (c R)
+//   11  unary operators inside a juxtaposition (R (c X))
+//   12  terms and call lists (R X)
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cells/cell.h"
+#include "front/lexer.h"
+
+namespace kiln {
+
+// Parses pieces of one text; the brackets are indexed once. A piece that the
+// grammar cannot read (a term with a comma stuck to it, as in "g((A,B))", or
+// an unbalanced text) does not stop anything: its tree is a placeholder and
+// the first such position is kept for the caller to report.
+class Parser {
+public:
+    explicit Parser(std::string_view text);
+    Parser(const Parser&) = delete;
+    Parser& operator=(const Parser&) = delete;
+
+    const BracketIndex& brackets() const { return index_; }
+    Piece whole() const { return Piece{0, index_.text().size()}; }
+
+    CellRef expression(Piece piece);  // level 1
+    CellRef braceList(Piece piece);   // ((, a) ((, b) c))
+
+    bool failed() const { return failed_; }
+    int64_t failurePosition() const { return failurePosition_; }
+
+private:
+    CellRef level(int k, Piece piece);
+    CellRef rightFold(int k, SeparatorList list);
+    CellRef leftFold(int k, SeparatorList list);
+    CellRef unaryOperators(Piece piece);
+    CellRef juxtaposition(Piece piece);
+    CellRef term(Piece piece);
+    CellRef malformed(size_t position);
+
+    BracketIndex index_;
+    std::string_view text_;
+    bool failed_ = false;
+    int64_t failurePosition_ = -1;
+};
+
+// Whole-text conveniences; null when the text cannot be read, with the
+// position in *failurePosition when one is given.
+CellRef parseExpression(std::string_view text, int64_t* failurePosition = nullptr);
+CellRef parseBraceList(std::string_view text, int64_t* failurePosition = nullptr);
+
+// The message of a malformed piece.
+extern const char kCommaMessage[];
+
+// Checks the raw program text: brackets must nest ("Match"), and a comma may
+// stand inside parentheses only when they are a call list ("Comma"). On
+// failure fills the error text (type, position code, message) and position.
+bool checkBrackets(std::string_view text, std::string& errorText, int64_t& errorPosition);
+
+// Five base-64 length digits of a position, most significant first; "!!!!!"
+// for 2^30 and for any position outside 0 to 2^30.
+std::string positionCode(int64_t position);
+
+// type + "[" + positionCode(position) + "]" + message.
+std::string errorText(std::string_view type, int64_t position, std::string_view message);
+
+}  // namespace kiln
