@@ -1,0 +1,8 @@
+# Naive doubly recursive Fibonacci of 25.
+
+
+def fib(n):
+    return n if n < 2 else fib(n - 1) + fib(n - 2)
+
+
+print(fib(25))
