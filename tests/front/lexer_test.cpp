@@ -96,6 +96,29 @@ TEST(BracketIndex, AgreesWithScanningOnBalancedText) {
     }
 }
 
+TEST(BracketIndex, AgreesWithScanningOnRandomText) {
+    uint64_t seed = 99;
+    auto next = [&] {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<size_t>(seed >> 33);
+    };
+    const char alphabet[] = "()[]{}ab";
+    int balanced = 0;
+    for (int n = 0; n < 20000; ++n) {
+        std::string t;
+        size_t len = next() % 16;
+        for (size_t i = 0; i < len; ++i) t += alphabet[next() % 8];
+        BracketIndex index(t);
+        if (!index.balanced()) continue;
+        ++balanced;
+        for (size_t i = 0; i < t.size(); ++i)
+            if (index.match(i) != i) {
+                EXPECT_EQ(index.match(i), matchBracket(t, i)) << t << " at " << i;
+            }
+    }
+    EXPECT_GT(balanced, 100);
+}
+
 TEST(BracketIndex, Faults) {
     BracketIndex a(")");
     EXPECT_EQ(a.fault(), BracketIndex::Fault::LeftDangling);

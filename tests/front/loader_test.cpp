@@ -200,5 +200,29 @@ TEST(LoadDefinitions, EveryByteLoadsOrReports) {
             }
 }
 
+TEST(LoadDefinitions, RandomTextsLoadOrReport) {
+    // A fixed pseudo-random sample of longer texts, rich in brackets, commas
+    // and operators.
+    const std::string alphabet = std::string("()[]{},,\\ \n!~\"$`aAb0;?&+-.{}()\0\xff\t", 34);
+    uint64_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<size_t>(seed >> 33);
+    };
+    for (int n = 0; n < 3000; ++n) {
+        std::string t;
+        size_t len = next() % 48;
+        for (size_t i = 0; i < len; ++i) t += alphabet[next() % alphabet.size()];
+        ErrorRecord r;
+        loadDefinitions(r, t);
+        EXPECT_TRUE(r.empty() || r.type == "Match" || r.type == "Comma" || r.type == "Built") << t;
+        if (r.type == "Match" || r.type == "Comma") {
+            EXPECT_EQ(r.message.substr(0, 5), r.type);
+            EXPECT_GE(r.position, 0);
+            EXPECT_LT(r.position, static_cast<int64_t>(t.size()));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kiln
