@@ -1,0 +1,96 @@
+#include "data/support.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "cells/integers.h"
+#include "cells/values.h"
+#include "data/text.h"
+
+namespace kiln::data {
+
+bool wellFormedNumber(const Cell* c) {
+    while (isBitChain(c)) {
+        const Cell* b = rawRight(rawLeft(c));
+        if (!isAtomNamed(b, "K") && !isAtomNamed(b, "H")) return false;
+        c = rawRight(c);
+    }
+    return isNumeral(c) || isAtomNamed(c, "K");
+}
+
+bool numberBits(Cell* c, std::string& bits) {
+    char k = numberClass(c);
+    if ((k != 'i' && k != 'o') || !wellFormedNumber(c)) return false;
+    bits = toBits(c);
+    return true;
+}
+
+namespace {
+
+// Whether the magnitude of a well-formed integer needs at most `bits` bits.
+bool magnitudeFits(const Cell* c, int bits) {
+    if (isNumeral(c)) {
+        std::string_view t = atomText(c);
+        std::string_view digits = (t.size() > 1 && t[0] == '0') ? t.substr(1) : t;
+        if (digits.size() < 19) return true;
+        if (digits.size() > 20) return false;
+        std::vector<uint32_t> limbs = decimalToLimbs(digits);
+        if (limbs.size() < 2) return true;
+        if (limbs.size() > 2) return false;
+        return bits >= 64 || (limbs[1] >> 31) == 0;
+    }
+    // "K" and chains, through their bit strings: the magnitude starts at bit 2.
+    int64_t h = highestBit(toBits(c));
+    return h - 2 <= bits;
+}
+
+}  // namespace
+
+bool readIndex(const Cell* c, int64_t& out) {
+    if (!isInteger(c) || !wellFormedNumber(c) || !magnitudeFits(c, 63)) return false;
+    out = toInt64(c);
+    return true;
+}
+
+bool readCount(const Cell* c, uint64_t& out) {
+    bool form;
+    if (rawIsAtom(c)) {
+        std::string_view t = atomText(c);
+        form = t == "K" || t == "0" || (!t.empty() && t[0] >= '1' && t[0] <= '9');
+    } else {
+        form = isBitChain(c) && isAtomNamed(rawRight(rawLeft(c)), "H");
+    }
+    if (!form || !wellFormedNumber(c) || !magnitudeFits(c, 64)) return false;
+    out = static_cast<uint64_t>(toInt64(c));
+    return true;
+}
+
+uint64_t realBits(const Cell* c) {
+    uint64_t bits;
+    std::memcpy(&bits, rawText(c) + 1, 8);
+    return bits;
+}
+
+CellRef realFromBits(uint64_t bits) {
+    double d;
+    std::memcpy(&d, &bits, 8);
+    return makeReal(d);
+}
+
+CellRef undefined() { return makeAtom("Z"); }
+
+CellRef truth(bool value) { return makeAtom(value ? "K" : "H"); }
+
+bool truthBit(const Cell* c, bool& bit) {
+    if (isAtomNamed(c, "K")) {
+        bit = true;
+        return true;
+    }
+    if (isAtomNamed(c, "H")) {
+        bit = false;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace kiln::data
