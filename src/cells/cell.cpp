@@ -170,7 +170,7 @@ CellRef makeAtom(std::string&& text) {
 Cell* rawMakePair(Cell* l, Cell* r) {
     PairCell* p = static_cast<PairCell*>(poolTake(kPairClass));
     noteAlloc();
-    p->header = 0;
+    p->header = 1;  // the reference handed back
     p->l = l;
     p->r = r;
     return p;
@@ -178,8 +178,7 @@ Cell* rawMakePair(Cell* l, Cell* r) {
 
 CellRef makePair(CellRef l, CellRef r) {
     if (!l || !r) assertionFailed("b", __LINE__);
-    Cell* p = rawMakePair(l.release(), r.release());
-    return CellRef(p);
+    return CellRef::adopt(rawMakePair(l.release(), r.release()));
 }
 
 CellRef apply(CellRef f, CellRef a) { return makePair(std::move(f), std::move(a)); }

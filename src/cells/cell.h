@@ -138,7 +138,8 @@ CellRef apply(CellRef f, CellRef a);
 CellRef apply(CellRef f, CellRef a, CellRef b);
 CellRef apply(CellRef f, CellRef a, CellRef b, CellRef c);
 
-// Raw pair construction: takes over two already-counted references.
+// Raw pair construction: takes over two already-counted references and
+// answers a counted reference to the new pair.
 Cell* rawMakePair(Cell* l, Cell* r);
 
 // --- accessors ------------------------------------------------------------

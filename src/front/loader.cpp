@@ -154,8 +154,7 @@ const std::string& preludeText() {
 }
 
 void resetFrontEnd() {
-    definitionTable().clear();
-    nullaryNames().clear();
+    resetDefinitions();
     clearBuiltinTable();
 }
 

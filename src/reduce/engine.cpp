@@ -116,7 +116,11 @@ void fillResolution(Resolution& r, std::string_view text) {
 Resolution* resolveName(std::string_view text) {
     auto& m = resolutions();
     auto found = m.find(std::string(text));
-    if (found != m.end()) return &found->second;
+    if (found != m.end()) {
+        Resolution& r = found->second;
+        if (r.epoch != definitionsEpoch()) fillResolution(r, text);
+        return &r;
+    }
     Resolution& r = m[std::string(text)];
     fillResolution(r, text);
     return &r;
