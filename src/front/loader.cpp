@@ -69,7 +69,8 @@ constexpr PreludeRow kPrelude[] = {
     {"[,]", "", "I"},
 };
 
-// The lambda ((\ x) body) of a definition piece, taken apart.
+// The lambda ((\ x) body) of a definition piece, taken apart; the parameter
+// is borrowed from the piece's tree.
 struct Lambda {
     const Cell* parameter = nullptr;
     CellRef body;
@@ -166,8 +167,9 @@ BuiltinTable& loadPrelude() {
     Parser parser(text);
     SeparatorList list = splitTopLevel(parser.brackets(), parser.whole(), ",");
     while (!list.empty()) {
-        Lambda lambda;
-        if (!asLambda(parser.expression(popFrontPiece(list)), lambda) || !rawIsAtom(lambda.parameter))
+        CellRef d = parser.expression(popFrontPiece(list));
+        Lambda lambda;  // borrows from d
+        if (!asLambda(d, lambda) || !rawIsAtom(lambda.parameter))
             assertionFailed("l", __LINE__);
         std::string_view name = atomText(lambda.parameter);
         if (!isName(name)) assertionFailed("l", __LINE__);

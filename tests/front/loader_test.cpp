@@ -187,9 +187,10 @@ TEST(LoadDefinitions, MalformedPieces) {
 }
 
 TEST(LoadDefinitions, EveryByteLoadsOrReports) {
-    // Every text of up to two bytes, and a sample of longer texts, ends in a
-    // load or a report; none stops the process.
-    std::string alphabet = std::string("()[]{},\\ \n!~a A0;{}?\0\xff", 24);
+    // Every three-byte text over an alphabet of brackets, separators and odd
+    // bytes ends in a load or a report; none stops the process.
+    static const char kBytes[] = "()[]{},\\ \n!~a A0;{}?\0\xff";
+    std::string alphabet(kBytes, sizeof kBytes - 1);
     for (char a : alphabet)
         for (char b : alphabet)
             for (char c : alphabet) {
@@ -203,7 +204,8 @@ TEST(LoadDefinitions, EveryByteLoadsOrReports) {
 TEST(LoadDefinitions, RandomTextsLoadOrReport) {
     // A fixed pseudo-random sample of longer texts, rich in brackets, commas
     // and operators.
-    const std::string alphabet = std::string("()[]{},,\\ \n!~\"$`aAb0;?&+-.{}()\0\xff\t", 34);
+    static const char kBytes[] = "()[]{},,\\ \n!~\"$`aAb0;?&+-.{}()\0\xff\t";
+    const std::string alphabet(kBytes, sizeof kBytes - 1);
     uint64_t seed = 12345;
     auto next = [&] {
         seed = seed * 6364136223846793005u + 1442695040888963407u;
