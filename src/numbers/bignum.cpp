@@ -1,7 +1,6 @@
 #include "numbers/bignum.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace kiln::numbers {
 
@@ -290,13 +289,16 @@ Limbs digitsToLimbs(std::string_view digits) {
 
 std::string limbsToDigits(const Limbs& a) {
     if (a.empty()) return "0";
-    std::string out;
-    out.reserve(a.size() * 9);
-    out = std::to_string(a.back());
-    char buf[16];
-    for (size_t i = a.size() - 1; i-- > 0;) {
-        std::snprintf(buf, sizeof buf, "%09u", a[i]);
-        out.append(buf, 9);
+    std::string out = std::to_string(a.back());
+    size_t head = out.size();
+    out.resize(head + (a.size() - 1) * 9);
+    char* p = out.data() + out.size();
+    for (size_t i = 0; i + 1 < a.size(); ++i) {
+        uint32_t v = a[i];
+        for (int k = 0; k < 9; ++k) {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        }
     }
     return out;
 }
