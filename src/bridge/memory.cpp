@@ -16,8 +16,14 @@ namespace {
 // handing its (possibly null) addresses to the C function.
 
 // No block can be larger than the address space's signed half; such a size
-// fails here as the C allocator would fail it, with ENOMEM.
+// fails here as the C allocator would fail it, with ENOMEM. Under the
+// address sanitizer the ceiling is its allocator's, which would otherwise
+// stop the process instead of answering null.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr uint64_t kLargestBlock = uint64_t{1} << 40;
+#else
 constexpr uint64_t kLargestBlock = static_cast<uint64_t>(PTRDIFF_MAX);
+#endif
 
 CellRef noMemory() {
     errno = ENOMEM;

@@ -99,7 +99,8 @@ TEST(BridgeStrings, NumberConversions) {
     EXPECT_EQ(value(call("strtol", {bytes("99999999999999999999"), num(0), num(10)})), LONG_MAX);
     EXPECT_EQ(atom(call("strtoul", {bytes("-1"), num(0), num(10)})), "18446744073709551615");
     EXPECT_EQ(atom(call("strtoul", {bytes("17"), num(0), num(8)})), "15");
-    CellRef d = call("strtod", {bytes("2.5e1rest"), addr(&end)});
+    CellRef real = bytes("2.5e1rest");
+    CellRef d = call("strtod", {real, addr(&end)});
     ASSERT_TRUE(isReal(d.get()));
     EXPECT_EQ(realValue(d.get()), 25.0);
     EXPECT_STREQ(end, "rest");
