@@ -27,7 +27,9 @@ constexpr size_t kChunk = 1 << 20;
 struct FreeNode {
     FreeNode* next;
 };
+#ifndef KILN_NO_POOL
 FreeNode* gFree[kClasses];
+#endif
 
 inline void* poolTake(size_t cls) {
 #ifdef KILN_NO_POOL
@@ -245,16 +247,15 @@ int compareCells(const Cell* a, const Cell* b) {
         bool xa = rawIsAtom(x), ya = rawIsAtom(y);
         if (xa != ya) return xa ? 1 : -1;
         if (xa) {
-            // Atom texts: unsigned bytes over the shorter payload length,
-            // starting at the first text byte; then the shorter is less.
-            size_t lx = rawPayloadLength(x), ly = rawPayloadLength(y);
+            // Atom texts: unsigned bytes from the first text byte, then the
+            // shorter is less. A byte string's whole text counts, its length
+            // prefix included, so that two byte strings of one length but
+            // different payloads never compare equal.
             std::string_view tx = atomText(x), ty = atomText(y);
-            size_t n = lx < ly ? lx : ly;
-            size_t avail = tx.size() < ty.size() ? tx.size() : ty.size();
-            if (n > avail) n = avail;
+            size_t n = tx.size() < ty.size() ? tx.size() : ty.size();
             int d = n ? std::memcmp(tx.data(), ty.data(), n) : 0;
             if (d != 0) return d < 0 ? 1 : -1;
-            if (lx != ly) return lx < ly ? 1 : -1;
+            if (tx.size() != ty.size()) return tx.size() < ty.size() ? 1 : -1;
             continue;
         }
         todo.emplace_back(rawRight(x), rawRight(y));

@@ -88,6 +88,9 @@ TEST_F(CellsTest, CompareCellsOrder) {
     EXPECT_EQ(compareCells(makePair(makeAtom("a"), makeAtom("c")), pair), -1);
     EXPECT_EQ(compareCells(makePair(makeAtom("a"), makeAtom("b")), pair), 0);
     EXPECT_EQ(compareCells(makeAtom("\xff"), makeAtom("a")), -1);  // unsigned bytes
+    // Byte strings of one length compare by their payloads.
+    EXPECT_EQ(compareCells(makeByteString("x"), makeByteString("y")), 1);
+    EXPECT_EQ(compareCells(makeByteString("x"), makeByteString("x")), 0);
 }
 
 TEST_F(CellsTest, AnnotatesNamesAndLetters) {
