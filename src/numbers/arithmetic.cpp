@@ -67,7 +67,8 @@ bool numberText(const Cell* c, char cls, std::string& out) {
 CellRef repeat(const Operands& o) {
     int64_t n;
     if (!readInt64(o.y, n) || n < 0) return undefined();
-    std::string unit = textContent(o.x);
+    std::string unit;
+    if (!textContent(o.x, unit)) return undefined();
     if (n == 0 || unit.empty()) return makeText(o.cx, "");
     uint64_t count = static_cast<uint64_t>(n);
     if (count > kMaxRepeatedText / unit.size()) return undefined();
@@ -86,7 +87,8 @@ CellRef repeat(const Operands& o) {
 CellRef shorten(const Operands& o) {
     int64_t n;
     if (!readInt64(o.y, n)) return undefined();
-    std::string s = textContent(o.x);
+    std::string s;
+    if (!textContent(o.x, s)) return undefined();
     uint64_t drop = n < 0 ? uint64_t{0} - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
     if (drop > s.size()) return undefined();
     if (n > 0) return makeText(o.cx, std::string_view(s).substr(drop));
@@ -99,15 +101,16 @@ CellRef plus(CellRef app) {
     Operands o = operands(app);
     if (o.cx == 'w' || o.cy == 'w') return undefined();
     if (isText(o.cx) && isText(o.cy)) {
-        if (o.cx != o.cy) return undefined();
-        return makeText(o.cx, textContent(o.x) + textContent(o.y));
+        std::string a, b;
+        if (o.cx != o.cy || !textContent(o.x, a) || !textContent(o.y, b)) return undefined();
+        return makeText(o.cx, a + b);
     }
     if (isText(o.cx) || isText(o.cy)) {
         bool textFirst = isText(o.cx);
-        std::string number;
+        std::string number, content;
         if (!numberText(textFirst ? o.y : o.x, textFirst ? o.cy : o.cx, number)) return undefined();
-        if (textFirst) return makeText(o.cx, textContent(o.x) + number);
-        return makeText(o.cy, number + textContent(o.y));
+        if (!textContent(textFirst ? o.x : o.y, content)) return undefined();
+        return textFirst ? makeText(o.cx, content + number) : makeText(o.cy, number + content);
     }
     if (o.cx == 'e' || o.cy == 'e') return realOp(o, [](double a, double b) { return a + b; });
     if (o.cx == 'i' && o.cy == 'i')

@@ -33,7 +33,9 @@ int order(Cell* x, Cell* y, char cls) {
         return compareFractions(a, b);
     }
     default: {
-        int c = textContent(x).compare(textContent(y));
+        std::string a, b;
+        if (!textContent(x, a) || !textContent(y, b)) return 2;
+        int c = a.compare(b);
         return c < 0 ? -1 : c > 0 ? 1 : 0;
     }
     }
@@ -71,7 +73,9 @@ CellRef equality(const CellRef& app, bool wantSame) {
         if (!numeralOf(a[0], p) || !numeralOf(a[1], q)) return undefined();
         equal = p == q;
     } else {
-        equal = textContent(a[0]) == textContent(a[1]);
+        std::string p, q;
+        if (!textContent(a[0], p) || !textContent(a[1], q)) return undefined();
+        equal = p == q;
     }
     return truth(equal == wantSame);
 }

@@ -1,9 +1,9 @@
 #include "numbers/operands.h"
 
 #include <cstring>
-#include <vector>
 
 #include "cells/integers.h"
+#include "data/text.h"
 
 namespace kiln::numbers {
 
@@ -35,54 +35,22 @@ bool numeralOf(const Cell* c, std::string& out) {
     return true;
 }
 
-std::string_view literalInner(const Cell* c) {
-    std::string_view t = atomText(c);
-    if (t.size() >= 2 && t.back() == ']') return t.substr(1, t.size() - 2);
-    return t.substr(t.empty() ? 0 : 1);
-}
-
-std::string textContent(Cell* c) {
-    if (rawIsAtom(c)) {
-        if (rawFirst(c) == '(') return std::string(byteStringPayload(c));
-        return std::string(literalInner(c));
+bool textContent(Cell* c, std::string& out) {
+    out.clear();
+    if (rawIsAtom(c) && rawFirst(c) == '(') {
+        out.assign(byteStringPayload(c));
+        return true;
     }
-    // A pair of texts: its leaves from left to right, without recursion so
-    // that long joins cannot exhaust the stack.
-    std::string out;
-    std::vector<const Cell*> pending{c};
-    while (!pending.empty()) {
-        const Cell* cur = pending.back();
-        pending.pop_back();
-        if (rawIsAtom(cur)) {
-            std::string_view inner = literalInner(cur);
-            out.append(inner.data(), inner.size());
-        } else {
-            pending.push_back(rawRight(cur));
-            pending.push_back(rawLeft(cur));
-        }
-    }
-    return out;
+    return data::joinedText(c, out);
 }
 
 CellRef makeText(char cls, std::string_view content) {
-    if (cls == 'a') return makeByteString(content);
-    std::string t;
-    t.reserve(content.size() + 2);
-    t += '[';
-    t.append(content.data(), content.size());
-    t += ']';
-    return makeAtom(std::move(t));
+    return cls == 'a' ? makeByteString(content) : data::makeLiteral(content);
 }
 
 size_t firstElementLength(std::string_view inner) {
     if (inner.empty()) return 0;
-    if (inner[0] != '[') return 1;
-    size_t depth = 0;
-    for (size_t i = 0; i < inner.size(); ++i) {
-        if (inner[i] == '[') ++depth;
-        else if (inner[i] == ']' && --depth == 0) return i + 1;
-    }
-    return inner.size();
+    return data::ElementScanner(inner).endOf(0);
 }
 
 CellRef undefined() { return makeAtom("Z"); }

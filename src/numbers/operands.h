@@ -18,19 +18,17 @@ bool wellFormedNumber(const Cell* c);
 bool numeralOf(const Cell* c, std::string& out);
 
 // The content of a text (class 'u': a literal's inner text, or the joined
-// inner texts of a pair of texts) or of a byte string (class 'a': its
-// payload).
-std::string textContent(Cell* c);
-
-// The inner text of a bracketed-literal atom.
-std::string_view literalInner(const Cell* c);
+// inner texts of a pair of texts, as the data family reads them) or of a
+// byte string (class 'a': its payload). False for a joined text too large to
+// flatten.
+bool textContent(Cell* c, std::string& out);
 
 // A new text of the given class holding content: "[" + content + "]" for a
 // text ('u'), a byte string for 'a'.
 CellRef makeText(char cls, std::string_view content);
 
 // The byte length of the first element of a literal's inner text: a single
-// character, or a whole bracket group "[...]" (to the end when unclosed).
+// character, or a whole bracket group "[...]" (the data family's elements).
 size_t firstElementLength(std::string_view inner);
 
 // Results shared by the whole family.

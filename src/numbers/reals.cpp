@@ -100,7 +100,11 @@ CellRef real(CellRef app) {
         std::string payload(byteStringPayload(x));
         return makeReal(std::strtod(payload.c_str(), nullptr));
     }
-    case 'u': return makeReal(std::atof(textContent(x).c_str()));
+    case 'u': {
+        std::string text;
+        if (!textContent(x, text)) return undefined();
+        return makeReal(std::atof(text.c_str()));
+    }
     default:
         if (!bitPattern(x, d)) return undefined();
         return makeReal(d);

@@ -5,6 +5,7 @@
 
 #include "cells/integers.h"
 #include "cells/values.h"
+#include "data/text.h"
 #include "numbers/builtins.h"
 #include "numbers/fraction.h"
 #include "numbers/integer.h"
@@ -54,7 +55,7 @@ CellRef buck(CellRef app) {
     }
     case 'u': {
         if (!rawIsAtom(x)) return CellRef(rawLeft(x));
-        std::string_view inner = literalInner(x);
+        std::string_view inner = data::innerText(x);
         if (inner.empty()) return undefined();
         return makeText('u', inner.substr(0, firstElementLength(inner)));
     }
@@ -83,7 +84,7 @@ CellRef wave(CellRef app) {
     }
     case 'u': {
         if (!rawIsAtom(x)) return CellRef(rawRight(x));
-        std::string_view inner = literalInner(x);
+        std::string_view inner = data::innerText(x);
         if (inner.empty()) return undefined();
         return makeText('u', inner.substr(firstElementLength(inner)));
     }

@@ -62,8 +62,8 @@ TEST_F(SignsTest, HeadAndTailOfLiterals) {
     EXPECT_EQ(op1("wave", "[[p]x]"), "[x]");
     EXPECT_EQ(op1("buck", "[[a[b]]c]"), "[[a[b]]]");
     EXPECT_EQ(op1("wave", "[[a[b]]c]"), "[c]");
-    EXPECT_EQ(op1("buck", "[[ab]"), "[[ab]");  // an unclosed group runs to the end
-    EXPECT_EQ(op1("wave", "[[ab]"), "[]");
+    EXPECT_EQ(op1("buck", "[[ab]"), "[[]");  // an unmatched bracket is a character
+    EXPECT_EQ(op1("wave", "[[ab]"), "[ab]");
 }
 
 TEST_F(SignsTest, HeadAndTailOfJoinedTexts) {

@@ -100,5 +100,19 @@ TEST_F(TextsTest, DeeplyJoinedTextsRead) {
     EXPECT_EQ(result, "[ab]");
 }
 
+TEST_F(TextsTest, AJoinTooLargeToFlattenIsUndefined) {
+    // Joining a text with itself 70 times shares every part: 2^71 bytes.
+    CellRef t = atom("[ab]");
+    for (int i = 0; i < 70; ++i) t = call(dash, "dash", t, t);
+    EXPECT_EQ(op2("plus", t, atom("[x]")), "Z");
+    EXPECT_EQ(op2("same", t, atom("[x]")), "Z");
+    EXPECT_EQ(op2("less", t, atom("[x]")), "Z");
+    EXPECT_EQ(op2("mult", t, atom("2")), "Z");
+    EXPECT_EQ(op2("dash", t, atom("1")), "Z");
+    EXPECT_EQ(op1("real", t), "Z");
+    // Its head and tail are still its parts.
+    EXPECT_TRUE(isPair(call(buck, "buck", t)));
+}
+
 }  // namespace
 }  // namespace kiln::numbers::testing
