@@ -42,7 +42,12 @@ const Structure kStructures[] = {
 };
 
 std::string segment(std::string_view field, int64_t size) {
-    return "[" + std::string(field) + "[" + formatInteger(size) + "]]";
+    std::string out = "[";
+    out += field;
+    out += '[';
+    out += formatInteger(size);
+    out += "]]";
+    return out;
 }
 
 size_t findFrom(std::string_view text, char ch, size_t from) {
@@ -92,7 +97,10 @@ std::string addLayoutField(int64_t width, int64_t offset, std::string_view field
 std::string layoutTableText() {
     std::string table = "[";
     for (const Structure& s : kStructures) {
-        std::string record = "[" + std::string(s.name) + segment("", s.size) + "]";
+        std::string record = "[";
+        record += s.name;
+        record += segment("", s.size);
+        record += ']';
         for (const Field& f : s.fields) record = addLayoutField(f.width, f.offset, f.name, record);
         table += record;
     }
