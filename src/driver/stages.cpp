@@ -8,6 +8,7 @@
 #include "compile/printer.h"
 #include "data/data.h"
 #include "driver/report.h"
+#include "driver/unfold.h"
 #include "front/definitions.h"
 #include "front/load_builtin.h"
 #include "front/loader.h"
@@ -25,6 +26,7 @@ void registerAllFamilies() {
     registerData(r);
     registerBridge(r);
     registerLoad(r);
+    installHeadUnfolders();
 }
 
 ErrorRecord& run(ErrorRecord& record, uint64_t argumentVector) {
