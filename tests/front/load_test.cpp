@@ -183,6 +183,21 @@ TEST(Load, FreshKeysAvoidTheProgramsKeys) {
     EXPECT_EQ(showCell(evaluate(apply(second, num(5), num(6)))), "6");
 }
 
+// Deep texts: every walk of the load runs over the whole depth.
+TEST(Load, DeepText) {
+    compileProgram("0");
+    runWithLargeStack(
+        [](void*) {
+            const size_t depth = 50000;
+            std::string text = std::string(depth, '(') + "x\\x" + std::string(depth, ')');
+            EXPECT_EQ(runText(text, {num(6)}), "6");
+            std::string deepBinders;
+            for (size_t i = 0; i < depth; ++i) deepBinders += "long{0}";
+            EXPECT_EQ(runText(deepBinders + "long"), "0");
+        },
+        nullptr);
+}
+
 // Every byte sequence loads or fails; what loads is closed and names only
 // entries of the definition table, and runs without stopping the process.
 TEST(Load, RandomTextsLoadOrFail) {
