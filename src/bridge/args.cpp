@@ -3,22 +3,23 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "cells/integers.h"
 #include "cells/values.h"
+#include "data/text.h"
 
 namespace kiln::bridge {
 
 namespace {
 
 // Texts flattened for the current call.
-thread_local std::vector<std::string> tHeld;
+thread_local std::vector<CellRef> tHeld;
 
 bool isText(Cell* c) {
+    if (isInteger(c)) return true;
     char k = numberClass(c);
-    return k == 'i' || k == 'a' || k == 'u';
+    return k == 'a' || k == 'u';
 }
 
 bool test(Cell* c, char cls) {
@@ -28,30 +29,10 @@ bool test(Cell* c, char cls) {
         case 'N': return isInteger(c) && isNonNegative(c);
         case 'P': return isInteger(c) && toInt64(c) != 0;
         case 'T': return isText(c);
-        case 'S': return isText(c) && !(numberClass(c) == 'i' && toInt64(c) == 0);
+        case 'S': return isText(c) && !(isInteger(c) && toInt64(c) == 0);
         case 'R': return isReal(c);
         default: assertionFailed("b", __LINE__);
     }
-}
-
-// The literal "[" + the inner texts of the pair's literals + "]", walked
-// left to right without recursion.
-std::string flatten(Cell* c) {
-    std::string out = "[";
-    std::vector<Cell*> todo{c};
-    while (!todo.empty()) {
-        Cell* x = todo.back();
-        todo.pop_back();
-        if (rawIsPair(x)) {
-            todo.push_back(rawRight(x));
-            todo.push_back(rawLeft(x));
-            continue;
-        }
-        std::string_view t = atomText(x);
-        if (t.size() >= 2) out.append(t.substr(1, t.size() - 2));
-    }
-    out += ']';
-    return out;
 }
 
 Arg convert(Cell* c, char cls) {
@@ -64,20 +45,12 @@ Arg convert(Cell* c, char cls) {
         a.i = toInt64(c);
         return a;
     }
-    if (numberClass(c) == 'i') {
+    if (isInteger(c)) {
         a.i = toInt64(c);
         a.text = static_cast<const char*>(pointerOf(a));
         return a;
     }
-    std::string_view bytes;
-    if (rawFirst(c) == '(') {
-        bytes = byteStringPayload(c);
-    } else if (rawIsAtom(c)) {
-        bytes = atomText(c);
-    } else {
-        tHeld.push_back(flatten(c));
-        bytes = tHeld.back();
-    }
+    std::string_view bytes = rawFirst(c) == '(' ? byteStringPayload(c) : atomText(c);
     a.text = bytes.data();
     a.i = static_cast<int64_t>(reinterpret_cast<intptr_t>(a.text));
     a.length = static_cast<int64_t>(bytes.size());
@@ -91,9 +64,17 @@ bool readArgs(Cell* app, const char* classes, Arg* out) {
     Cell* cells[8];
     if (n > 8) assertionFailed("b", __LINE__);
     spineArguments(app, n, cells);
-    for (int i = 0; i < n; ++i)
-        if (!test(cells[i], classes[i])) return false;
     tHeld.clear();
+    for (int i = 0; i < n; ++i) {
+        if (!test(cells[i], classes[i])) return false;
+        if ((classes[i] == 'T' || classes[i] == 'S') && rawIsPair(cells[i]) && !isInteger(cells[i])) {
+            // A pair of texts becomes one literal; one too large to build fails.
+            CellRef joined = data::joinedLiteral(cells[i]);
+            if (!joined) return false;
+            cells[i] = joined.get();
+            tHeld.push_back(std::move(joined));
+        }
+    }
     for (int i = 0; i < n; ++i) out[i] = convert(cells[i], classes[i]);
     return true;
 }
@@ -114,8 +95,8 @@ CellRef unsignedResult(uint64_t value) {
 CellRef pointerResult(const void* p) { return makeInteger(static_cast<int64_t>(reinterpret_cast<intptr_t>(p))); }
 
 CellRef realResult(double value) { return makeReal(value); }
-CellRef truthResult(bool value) { return makeAtom(value ? "K" : "H"); }
-CellRef unitResult() { return makeAtom("I"); }
-CellRef failure() { return makeAtom("Z"); }
+CellRef truthResult(bool value) { return capitalAtom(value ? 'K' : 'H'); }
+CellRef unitResult() { return capitalAtom('I'); }
+CellRef failure() { return capitalAtom('Z'); }
 
 }  // namespace kiln::bridge

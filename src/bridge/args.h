@@ -9,8 +9,9 @@
 //      C function reads or writes through)
 //   T  text: an integer (the address), a bracketed literal (the atom's own
 //      text, brackets included), a byte string (its payload) or a pair of
-//      data texts (flattened into one bracketed literal for the call);
-//      answers a NUL-terminated pointer, null for the integer 0
+//      data texts (flattened into one bracketed literal for the call; a
+//      pair too large to flatten fails); answers a NUL-terminated pointer,
+//      null for the integer 0
 //   S  text the C function reads: as T, but the integer 0 fails
 //   R  real: a real atom; answers its double
 // All arguments are tested before any is converted; a failed test means the

@@ -10,6 +10,7 @@
 #include "bridge/bridge.h"
 #include "cells/cell.h"
 #include "cells/integers.h"
+#include "front/loader.h"
 #include "front/registry.h"
 
 namespace kiln::testing {
@@ -18,6 +19,7 @@ namespace kiln::testing {
 inline CellRef call(const char* name, std::initializer_list<CellRef> args = {}) {
     static bool bound = [] {
         registerBridge(registry());
+        loadPrelude();  // names in arguments (K, H, J) resolve
         return true;
     }();
     (void)bound;

@@ -31,6 +31,14 @@ TEST(BridgeArgs, PairOfTextsIsFlattenedForTheCall) {
     EXPECT_EQ(value(call("strcmp", {nested, lit("[abc[d]]")})), 0);
 }
 
+TEST(BridgeArgs, HugeSharedTextsFailInsteadOfBeingBuilt) {
+    CellRef t = lit("[ab]");
+    for (int i = 0; i < 4; ++i) t = makePair(t, t);
+    EXPECT_EQ(value(call("strlen", {t})), 2 * 16 + 2);
+    for (int i = 4; i < 48; ++i) t = makePair(t, t);  // 2^49 bytes
+    EXPECT_EQ(atom(call("strlen", {t})), "Z");
+}
+
 TEST(BridgeArgs, ReadArgsReportsLengthsOfValuesOnly) {
     bridge::Arg a[2];
     CellRef app = apply(apply(makeAtom("strcmp"), makeByteString("xyz")), num(1234));
