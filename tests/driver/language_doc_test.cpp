@@ -102,3 +102,29 @@ TEST(LanguageDocParts, MarkedBlocksAndColourStripping) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string indented(const std::string& text) {
+    std::string out;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) out += "    " + line + "\n";
+    return out;
+}
+
+// The README's first program and its output are the golden case
+// tests/programs/docs/readme/squares.
+TEST(ReadmeDoc, FirstProgramAndOutputAreTheGoldenCase) {
+    std::string readme = readFile(sourceRoot() / "README.md");
+    fs::path base = sourceRoot() / "tests" / "programs" / "docs" / "readme" / "squares";
+    std::string program = readFile(fs::path(base).replace_extension(".kn"));
+    std::string output = readFile(fs::path(base).replace_extension(".out"));
+    ASSERT_FALSE(program.empty());
+    ASSERT_FALSE(output.empty());
+    EXPECT_NE(readme.find(indented(program)), std::string::npos) << "README program differs from " << base;
+    EXPECT_NE(readme.find(indented(output)), std::string::npos) << "README output differs from " << base;
+    EXPECT_NE(readme.find("./build/kiln examples/square.kn 7"), std::string::npos) << "quick start changed";
+}
+
+}  // namespace
