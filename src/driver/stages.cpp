@@ -4,6 +4,7 @@
 
 #include "bridge/bridge.h"
 #include "cells/integers.h"
+#include "cells/values.h"
 #include "compile/compiler.h"
 #include "compile/printer.h"
 #include "data/data.h"
@@ -27,6 +28,52 @@ void registerAllFamilies() {
     registerBridge(r);
     registerLoad(r);
     installHeadUnfolders();
+}
+
+namespace {
+// `load` of a text value; an address would be read as raw memory.
+CellRef loadWithoutAddresses(CellRef app) {
+    Cell* text;
+    spineArguments(app.get(), 1, &text);
+    if (isInteger(text)) return makeAtom("Z");
+    return loadBuiltin(std::move(app));
+}
+}  // namespace
+
+void disableHostBuiltins() {
+    static const char* const kHostRows[] = {
+        // raw memory
+        "malloc", "calloc", "realloc", "free", "bzero", "memset", "memchr", "memcmp", "memcpy",
+        "memmove", "getx", "gety", "gett", "getv", "getu", "gets", "getw", "getz", "setx", "sett",
+        "setu", "setw", "copy",
+        // process
+        "abort", "exit", "system", "getenv", "rand", "srand", "raise", "errno", "assert",
+        // files and streams
+        "stdout", "stderr", "fopen", "fdopen", "tmpfile", "fclose", "fflush", "feof", "ferror",
+        "clearerr", "fileno", "ftell", "rewind", "fseek", "fgetpos", "fsetpos", "setbuf", "fgetc",
+        "getc", "getchar", "ungetc", "fgets", "fputc", "putc", "putchar", "fputs", "puts", "fread",
+        "fwrite", "perror", "remove", "rename", "tmpnam", "read", "write",
+        // C strings (an integer argument is an address)
+        "strlen", "strnlen", "strcmp", "strcasecmp", "strncmp", "strncasecmp", "strcpy", "strcat",
+        "strncpy", "strncat", "strdup", "strchr", "strrchr", "strpbrk", "strspn", "strstr",
+        "strtok", "strtok_r", "strtol", "strtoul", "strtod", "atoi", "atol", "atof", "strerror",
+        // sockets and name resolution
+        "socket", "bind", "listen", "accept", "connect", "shutdown", "closesocket", "getpeername",
+        "gethostname", "getaddrinfo", "freeaddrinfo", "getnameinfo", "gai_strerror", "recv",
+        "recvfrom", "send", "sendto", "setsockopt", "inet_pton", "inet_ntop",
+        // mathematics and time through addresses
+        "frexp", "modf", "time", "ctime", "gmtime", "localtime", "mktime", "asctime", "strftime",
+        // directories
+        "opendir", "readdir", "closedir",
+    };
+    const BuiltinTable& table = builtinTable();
+    Registry& r = registry();
+    for (const char* name : kHostRows) {
+        auto it = table.find(std::string_view(name));
+        if (it == table.end()) assertionFailed("kiln", __LINE__);
+        r.bind(name, it->second.arity, answerZ);
+    }
+    r.bind("load", 1, loadWithoutAddresses);
 }
 
 ErrorRecord& run(ErrorRecord& record, uint64_t argumentVector) {

@@ -20,4 +20,10 @@ int runStages(std::string programText, uint64_t argumentVector);
 // Binds every family's handlers in the registry (once).
 void registerAllFamilies();
 
+// For the fuzz targets, after registerAllFamilies: every builtin that reaches
+// the host (raw memory, files and streams, sockets, processes, directories,
+// C strings read through addresses, `copy`) answers "Z", and so does `load`
+// of an address, so that only the language itself runs.
+void disableHostBuiltins();
+
 }  // namespace kiln
