@@ -1,6 +1,5 @@
 // Value inspection: type, rank, raws, leak, tern, lisp.
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "cells/integers.h"
@@ -62,42 +61,27 @@ bool recordedLength(Cell* c, uint64_t& n) {
 
 // The data length of a text: the sum over its literals of their text
 // lengths. A text built by doubling a part may be longer than 64 bits can
-// count, so the sum is exact, and each shared part is measured once.
+// count, so the sum is exact.
 CellRef dataLength(Cell* x) {
     uint64_t n;
     if (recordedLength(x, n)) return makeInteger(static_cast<int64_t>(n));
-    std::unordered_map<Cell*, Limbs> sums;
-    auto known = [&](Cell* c, Limbs& out) {
+    auto split = [](Cell* c, Cell** a, Cell** b) {
         uint64_t m;
-        if (recordedLength(c, m)) {
-            out = limbsOf(m);
-            return true;
-        }
-        auto it = sums.find(c);
-        if (it == sums.end()) return false;
-        out = it->second;
+        if (recordedLength(c, m)) return false;
+        *a = rawLeft(c);
+        *b = rawRight(c);
         return true;
     };
-    std::vector<Cell*> todo{x};
-    Limbs a, b;
-    while (!todo.empty()) {
-        Cell* c = todo.back();
-        if (sums.count(c)) {
-            todo.pop_back();
-            continue;
-        }
-        bool hasLeft = known(rawLeft(c), a);
-        bool hasRight = known(rawRight(c), b);
-        if (hasLeft && hasRight) {
-            addLimbs(a, b);
-            sums[c] = a;
-            todo.pop_back();
-            continue;
-        }
-        if (!hasLeft) todo.push_back(rawLeft(c));
-        if (!hasRight) todo.push_back(rawRight(c));
-    }
-    return makeAtom(limbsToDecimal(sums[x]));
+    auto leaf = [](Cell* c) {
+        uint64_t m = 0;
+        recordedLength(c, m);
+        return limbsOf(m);
+    };
+    auto sum = [](Limbs a, const Limbs& b) -> std::optional<Limbs> {
+        addLimbs(a, b);
+        return a;
+    };
+    return makeAtom(limbsToDecimal(*foldDistinct<Limbs>(x, split, leaf, sum)));
 }
 
 }  // namespace
@@ -134,8 +118,12 @@ CellRef leakBuiltin(CellRef app) {
 CellRef ternBuiltin(CellRef app) { return shareExpressions(CellRef(rawRight(app.get()))); }
 
 CellRef lispBuiltin(CellRef app) {
+    // The printed form repeats every shared part; a graph of doubled parts
+    // has no printed form that fits in memory.
+    Cell* x = rawRight(app.get());
+    if (!unfoldsWithinBudget(x, splitPair)) return undefined();
     std::string t = "[";
-    t += showCell(rawRight(app.get()));
+    t += showCell(x);
     t += ']';
     return makeAtom(std::move(t));
 }

@@ -93,4 +93,21 @@ bool truthBit(const Cell* c, bool& bit) {
     return false;
 }
 
+bool splitPair(Cell* c, Cell** a, Cell** b) {
+    if (!rawIsPair(c)) return false;
+    *a = rawLeft(c);
+    *b = rawRight(c);
+    return true;
+}
+
+bool unfoldsWithinBudget(Cell* root, Split split) {
+    constexpr uint64_t kBudget = uint64_t{1} << 28;
+    auto one = [](Cell*) { return uint64_t{1}; };
+    auto sum = [](uint64_t a, uint64_t b) -> std::optional<uint64_t> {
+        if (a + b + 1 > kBudget) return std::nullopt;
+        return a + b + 1;
+    };
+    return foldDistinct<uint64_t>(root, split, one, sum).has_value();
+}
+
 }  // namespace kiln::data

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "cells/cell.h"
 
@@ -43,6 +46,45 @@ CellRef undefined();
 // handler and the argument only by the application.
 inline bool unshared(const CellRef& app, const Cell* argument) {
     return (app.get()->header & hdr::kCountMask) == 1 && (argument->header & hdr::kCountMask) == 1;
+}
+
+// A walk over a shared graph may visit a cell many times. A graph that,
+// unfolded into a tree of the nodes `split` takes apart, passes 2^28 cells
+// (a graph of doubled parts) is not walked at all.
+using Split = bool (*)(Cell* c, Cell** a, Cell** b);
+bool splitPair(Cell* c, Cell** a, Cell** b);  // any pair
+bool unfoldsWithinBudget(Cell* root, Split split);
+
+// Folds a value over a graph from the leaves up, each distinct cell once,
+// so that a graph of doubled parts costs time linear in its cells. `split`
+// takes an inner node apart (false for a leaf), `leaf` values a leaf, and
+// `join` combines the values of both parts (nothing: give up).
+template <class V, class Split, class Leaf, class Join>
+std::optional<V> foldDistinct(Cell* root, Split split, Leaf leaf, Join join) {
+    std::unordered_map<Cell*, V> done;
+    std::vector<Cell*> todo{root};
+    while (!todo.empty()) {
+        Cell* c = todo.back();
+        Cell *a, *b;
+        if (done.count(c)) {
+            todo.pop_back();
+        } else if (!split(c, &a, &b)) {
+            done.emplace(c, leaf(c));
+            todo.pop_back();
+        } else {
+            auto ia = done.find(a), ib = done.find(b);
+            if (ia != done.end() && ib != done.end()) {
+                std::optional<V> v = join(ia->second, ib->second);
+                if (!v) return std::nullopt;
+                done.emplace(c, std::move(*v));
+                todo.pop_back();
+                continue;
+            }
+            if (ia == done.end()) todo.push_back(a);
+            if (ib == done.end()) todo.push_back(b);
+        }
+    }
+    return std::move(done[root]);
 }
 
 }  // namespace kiln::data

@@ -1,65 +1,13 @@
 #include "data/text.h"
 
 #include <cstring>
-#include <unordered_map>
 
+#include "data/support.h"
 #include "front/charcodes.h"
 
 namespace kiln::data {
 
 namespace {
-
-// A walk over a shared graph may visit a cell many times; a graph whose
-// unfolded size passes this many cells is not walked at all.
-constexpr uint64_t kWalkBudget = uint64_t{1} << 28;
-
-using Split = bool (*)(Cell* c, Cell** a, Cell** b);
-
-bool splitPair(Cell* c, Cell** a, Cell** b) {
-    if (!rawIsPair(c)) return false;
-    *a = rawLeft(c);
-    *b = rawRight(c);
-    return true;
-}
-
-// Whether the graph under root, unfolded into a tree of the nodes `split`
-// takes apart, stays within the walk budget. Each distinct node is sized
-// once, so a graph of doubled parts is measured in time linear in its cells.
-bool withinBudget(Cell* root, Split split) {
-    std::unordered_map<Cell*, uint64_t> sizes;
-    auto sizeOf = [&](Cell* c, uint64_t& n) {
-        Cell *a, *b;
-        if (!split(c, &a, &b)) {
-            n = 1;
-            return true;
-        }
-        auto it = sizes.find(c);
-        if (it == sizes.end()) return false;
-        n = it->second;
-        return true;
-    };
-    std::vector<Cell*> todo{root};
-    while (!todo.empty()) {
-        Cell* c = todo.back();
-        Cell *a, *b;
-        uint64_t na, nb;
-        if (sizes.count(c) || !split(c, &a, &b)) {
-            todo.pop_back();
-            continue;
-        }
-        bool hasA = sizeOf(a, na), hasB = sizeOf(b, nb);
-        if (hasA && hasB) {
-            uint64_t n = na + nb + 1;
-            if (n > kWalkBudget) return false;
-            sizes.emplace(c, n);
-            todo.pop_back();
-            continue;
-        }
-        if (!hasA) todo.push_back(a);
-        if (!hasB) todo.push_back(b);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -164,7 +112,7 @@ uint64_t elementCount(Cell* text) {
 
 bool joinedText(Cell* text, std::string& out, size_t limit) {
     // A text whose length is recorded has at most that many cells.
-    if (rawIsPair(text) && rawSpan(text) < 2 && !withinBudget(text, splitPair)) return false;
+    if (rawIsPair(text) && rawSpan(text) < 2 && !unfoldsWithinBudget(text, splitPair)) return false;
     std::vector<Cell*> todo{text};
     while (!todo.empty()) {
         Cell* c = todo.back();
@@ -259,7 +207,7 @@ bool treeBrackets(Cell* tree, std::string& out) {
 }  // namespace
 
 bool taggedLiteralText(Cell* t, std::string& out) {
-    if (!withinBudget(t, splitLink)) return false;
+    if (!unfoldsWithinBudget(t, splitLink)) return false;
     std::vector<Cell*> elements;  // last first
     for (;;) {
         if (isAtomNamed(t, "K")) break;

@@ -50,27 +50,25 @@ CellRef leafBuiltin(CellRef app) {
     return undefined();
 }
 
-CellRef leftBuiltin(CellRef app) {
-    Cell* x = rawRight(app.get());
+namespace {
+
+// All but the last element (last = false) or the last element of a text or
+// of a tagged text.
+CellRef textPart(Cell* x, bool last) {
     if (isText(x)) {
-        CellRef r = allButLast(x);
+        CellRef r = last ? lastElement(x) : allButLast(x);
         return r ? r : undefined();
     }
     Cell *a, *b;
-    if (Cell* t = taggedBody(x); t && splitLink(t, &a, &b)) return retag(x, a);
+    if (Cell* t = taggedBody(x); t && splitLink(t, &a, &b)) return retag(x, last ? b : a);
     return undefined();
 }
 
-CellRef rghtBuiltin(CellRef app) {
-    Cell* x = rawRight(app.get());
-    if (isText(x)) {
-        CellRef r = lastElement(x);
-        return r ? r : undefined();
-    }
-    Cell *a, *b;
-    if (Cell* t = taggedBody(x); t && splitLink(t, &a, &b)) return retag(x, b);
-    return undefined();
-}
+}  // namespace
+
+CellRef leftBuiltin(CellRef app) { return textPart(rawRight(app.get()), false); }
+
+CellRef rghtBuiltin(CellRef app) { return textPart(rawRight(app.get()), true); }
 
 CellRef tailBuiltin(CellRef app) {
     Cell* x = rawRight(app.get());
