@@ -1,5 +1,6 @@
 #include "cells/cell.h"
 
+#include <malloc.h>
 #include <pthread.h>
 
 #include <cstdlib>
@@ -178,9 +179,52 @@ Cell* rawMakePair(Cell* l, Cell* r) {
     return p;
 }
 
+Cell* rawGrowAtom(Cell* atom, size_t newLength) {
+    if ((atom->header & hdr::kCountMask) != 1) assertionFailed("b", __LINE__);
+    char* base = reinterpret_cast<char*>(atom) - 8;
+    size_t need = 8 + sizeof(Cell) + newLength + 1;
+    uint64_t hidden = *reinterpret_cast<uint64_t*>(base);
+    size_t cls = static_cast<size_t>(hidden >> 56);
+    if (cls == 0) {
+        if (need <= malloc_usable_size(base)) return atom;
+        char* grown = static_cast<char*>(std::realloc(base, need + need / 2));
+        if (!grown) outOfMemory();
+        return reinterpret_cast<Cell*>(grown + 8);
+    }
+    if (need <= cls * 8) return atom;
+    size_t old = cls * 8;
+    char* grown = static_cast<char*>(std::malloc(need + need / 2));
+    if (!grown) outOfMemory();
+    std::memcpy(grown, base, old);
+    *reinterpret_cast<uint64_t*>(grown) = hidden & ((uint64_t{1} << 56) - 1);  // now a malloc'd atom
+    poolGive(base, cls);
+    return reinterpret_cast<Cell*>(grown + 8);
+}
+
+void rawSetAtomLength(Cell* atom, size_t length) {
+    unsigned char f = rawFirst(atom);
+    uint64_t span = ((f >= '0' && f <= '9') || f == '[') && length < hdr::kSpanLimit ? length : 0;
+    atom->header = (atom->header & ~hdr::kSpanMask) | (span << hdr::kSpanShift);
+}
+
+void rawFreePairShell(Cell* pair) {
+    poolGive(pair, kPairClass);
+    --gStats.live;
+}
+
 CellRef makePair(CellRef l, CellRef r) {
     if (!l || !r) assertionFailed("b", __LINE__);
     return CellRef::adopt(rawMakePair(l.release(), r.release()));
+}
+
+const CellRef& capitalAtom(char letter) {
+    static CellRef* atoms = [] {
+        CellRef* a = new CellRef[26];  // lives until the process ends
+        for (int i = 0; i < 26; ++i) a[i] = makeAtom(std::string_view(std::string(1, static_cast<char>('A' + i))));
+        return a;
+    }();
+    if (letter < 'A' || letter > 'Z') assertionFailed("b", __LINE__);
+    return atoms[letter - 'A'];
 }
 
 CellRef apply(CellRef f, CellRef a) { return makePair(std::move(f), std::move(a)); }

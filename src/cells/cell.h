@@ -134,6 +134,9 @@ CellRef makeAtom(std::string_view text);
 CellRef makeAtom(const char* text);  // a null text is an internal error
 CellRef makeAtom(std::string&& text);  // the source is left empty
 CellRef makePair(CellRef l, CellRef r);
+// The one shared atom of a capital letter 'A' to 'Z' (truth values, "Z",
+// the prelude's combinators), made once and kept for the whole process.
+const CellRef& capitalAtom(char letter);
 CellRef apply(CellRef f, CellRef a);
 CellRef apply(CellRef f, CellRef a, CellRef b);
 CellRef apply(CellRef f, CellRef a, CellRef b, CellRef c);
@@ -141,6 +144,17 @@ CellRef apply(CellRef f, CellRef a, CellRef b, CellRef c);
 // Raw pair construction: takes over two already-counted references and
 // answers a counted reference to the new pair.
 Cell* rawMakePair(Cell* l, Cell* r);
+// Makes room for an atom's text to grow to newLength bytes (plus its NUL):
+// the atom must be owned by the caller alone. Answers the atom, which may
+// have moved; its header and text so far are kept. The room grows
+// geometrically, so repeated appends cost amortised linear time.
+Cell* rawGrowAtom(Cell* atom, size_t newLength);
+// Fixes the recorded length of a numeral or literal whose text changed.
+void rawSetAtomLength(Cell* atom, size_t length);
+
+// Gives a pair's memory back without dropping its parts (the caller has
+// taken them over).
+void rawFreePairShell(Cell* pair);
 
 // --- accessors ------------------------------------------------------------
 

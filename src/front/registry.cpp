@@ -63,7 +63,7 @@ BuiltinTable gTable;
 
 }  // namespace
 
-CellRef answerZ(CellRef) { return makeAtom("Z"); }
+CellRef answerZ(CellRef) { return capitalAtom('Z'); }
 
 size_t builtinRowCount() { return sizeof gRows / sizeof gRows[0]; }
 

@@ -1,6 +1,7 @@
 // plus, dash, mult, over, cent and powa: dispatch on the classes of the two
 // operands.
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -54,6 +55,57 @@ CellRef fractionOp(const Operands& o, Fn fn) {
     return r ? fractionCell(*r) : undefined();
 }
 
+// x + y for two byte strings, or two literal atoms, when the application is
+// the only holder of x: x's text grows in place, so that a text built by
+// repeated joins costs amortised linear time. Null when x is shared.
+CellRef appendInPlace(const CellRef& app, const Operands& o) {
+    Cell* inner = rawLeft(app.get());
+    Cell* x = o.x;
+    auto only = [](const Cell* c) { return (c->header & hdr::kCountMask) == 1; };
+    if (!only(app.get()) || !only(inner) || !only(x) || x == o.y) return CellRef();
+    if (!rawIsAtom(x) || !rawIsAtom(o.y)) return CellRef();
+    std::string_view tail;
+    if (o.cx == 'a') {
+        tail = byteStringPayload(o.y);
+    } else {
+        std::string_view t = atomText(o.y);
+        if (t.size() < 2 || t.back() != ']' || atomText(x).size() < 2 || atomText(x).back() != ']')
+            return CellRef();
+        tail = t.substr(1, t.size() - 2);
+    }
+    std::string_view old = atomText(x);
+    size_t oldLength = old.size();
+    // Detach x from the application: from here on it is ours.
+    Cell* filler = capitalAtom('I').get();
+    incRef(filler);
+    static_cast<PairCell*>(inner)->r = filler;
+    if (o.cx == 'a') {
+        size_t close = old.find(')');
+        size_t payload = oldLength - close - 1;
+        std::string digits = lengthDigits(payload + tail.size());
+        size_t newLength = 2 + digits.size() + payload + tail.size();
+        size_t tailSize = tail.size();
+        std::string tailCopy(tail);  // y may live inside the block that moves
+        x = rawGrowAtom(x, newLength);
+        char* t = const_cast<char*>(rawText(x));
+        if (digits.size() + 1 != close) std::memmove(t + 2 + digits.size(), t + close + 1, payload);
+        std::memcpy(t + 1, digits.data(), digits.size());
+        t[1 + digits.size()] = ')';
+        std::memcpy(t + 2 + digits.size() + payload, tailCopy.data(), tailSize);
+        t[newLength] = 0;
+        return CellRef::adopt(x);
+    }
+    size_t newLength = oldLength - 1 + tail.size() + 1;
+    std::string tailCopy(tail);
+    x = rawGrowAtom(x, newLength);
+    char* t = const_cast<char*>(rawText(x));
+    std::memcpy(t + oldLength - 1, tailCopy.data(), tailCopy.size());
+    t[newLength - 1] = ']';
+    t[newLength] = 0;
+    rawSetAtomLength(x, newLength);
+    return CellRef::adopt(x);
+}
+
 // The text of a number joined to a text by plus.
 bool numberText(const Cell* c, char cls, std::string& out) {
     if (cls == 'e') {
@@ -98,9 +150,16 @@ CellRef shorten(const Operands& o) {
 }  // namespace
 
 CellRef plus(CellRef app) {
+    int64_t a, b;
+    if (smallInteger(rawRight(rawLeft(app.get())), a) && smallInteger(rawRight(app.get()), b))
+        return makeInteger(a + b);
     Operands o = operands(app);
     if (o.cx == 'w' || o.cy == 'w') return undefined();
     if (isText(o.cx) && isText(o.cy)) {
+        if (o.cx == o.cy) {
+            CellRef grown = appendInPlace(app, o);
+            if (grown) return grown;
+        }
         std::string a, b;
         if (o.cx != o.cy || !textContent(o.x, a) || !textContent(o.y, b)) return undefined();
         return makeText(o.cx, a + b);
@@ -119,6 +178,9 @@ CellRef plus(CellRef app) {
 }
 
 CellRef dash(CellRef app) {
+    int64_t a, b;
+    if (smallInteger(rawRight(rawLeft(app.get())), a) && smallInteger(rawRight(app.get()), b))
+        return makeInteger(a - b);
     Operands o = operands(app);
     if (o.cx == 'w' || o.cy == 'w') return undefined();
     if (isText(o.cx) && o.cy == 'i') return shorten(o);
@@ -133,6 +195,10 @@ CellRef dash(CellRef app) {
 }
 
 CellRef mult(CellRef app) {
+    int64_t a, b, p;
+    if (smallInteger(rawRight(rawLeft(app.get())), a) && smallInteger(rawRight(app.get()), b) &&
+        !__builtin_mul_overflow(a, b, &p))
+        return makeInteger(p);
     Operands o = operands(app);
     if (o.cx == 'w' || o.cy == 'w') return undefined();
     if (isText(o.cx) && o.cy == 'i') return repeat(o);

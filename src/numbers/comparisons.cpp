@@ -45,6 +45,8 @@ int order(Cell* x, Cell* y, char cls) {
 CellRef ordered(const CellRef& app, bool wantLess) {
     Cell* a[2];
     spineArguments(app.get(), 2, a);
+    int64_t p, q;
+    if (smallInteger(a[0], p) && smallInteger(a[1], q)) return truth(wantLess ? p < q : p >= q);
     char cx = numberClass(a[0]), cy = numberClass(a[1]);
     if (cx == 'w' || cy == 'w') return undefined();
     // Different classes go by their codes: 'a' < 'e' < 'i' < 'o' < 'u'.
@@ -62,6 +64,8 @@ CellRef equality(const CellRef& app, bool wantSame) {
     Cell* a[2];
     spineArguments(app.get(), 2, a);
     if (a[0] == a[1]) return truth(wantSame);
+    int64_t p, q;
+    if (smallInteger(a[0], p) && smallInteger(a[1], q)) return truth((p == q) == wantSame);
     char cx = numberClass(a[0]), cy = numberClass(a[1]);
     if (cx == 'w' || cy == 'w') return undefined();
     if (cx != cy) return truth(!wantSame);

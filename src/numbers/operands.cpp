@@ -53,7 +53,7 @@ size_t firstElementLength(std::string_view inner) {
     return data::ElementScanner(inner).endOf(0);
 }
 
-CellRef undefined() { return makeAtom("Z"); }
-CellRef truth(bool value) { return makeAtom(value ? "K" : "H"); }
+CellRef undefined() { return capitalAtom('Z'); }
+CellRef truth(bool value) { return capitalAtom(value ? 'K' : 'H'); }
 
 }  // namespace kiln::numbers

@@ -2,6 +2,8 @@
 // numbers, their numeral texts, and the contents of texts and byte strings.
 #pragma once
 
+#include <cstdint>
+
 #include <string>
 #include <string_view>
 
@@ -34,6 +36,36 @@ size_t firstElementLength(std::string_view inner);
 // Results shared by the whole family.
 CellRef undefined();  // "Z"
 CellRef truth(bool value);  // "K" or "H"
+
+// The value of a numeral atom of at most 18 digits, the common case the
+// arithmetic answers without going through big numbers. False for anything
+// else (longer numerals, fractions, chains, other kinds).
+inline bool smallInteger(const Cell* c, int64_t& out) {
+    if (!rawIsAtom(c)) return false;
+    const char* t = rawText(c);
+    unsigned char f = static_cast<unsigned char>(t[0]);
+    bool negative = false;
+    if (f == '0') {
+        if (t[1] == 0) {
+            out = 0;
+            return true;
+        }
+        if (t[1] == '0') return false;  // a binary fraction
+        negative = true;
+        ++t;
+    } else if (f < '1' || f > '9') {
+        return false;
+    }
+    int64_t v = 0;
+    int n = 0;
+    for (; t[n]; ++n) {
+        unsigned char d = static_cast<unsigned char>(t[n]);
+        if (n == 18 || d < '0' || d > '9') return false;
+        v = v * 10 + (d - '0');
+    }
+    out = negative ? -v : v;
+    return true;
+}
 
 // The most bytes a text made by repetition may hold; longer ones are "Z".
 constexpr size_t kMaxRepeatedText = size_t{1} << 28;

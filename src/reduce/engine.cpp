@@ -21,14 +21,12 @@ HeadUnfolders gUnfolders;
 struct Atoms {
     CellRef B, T, I, K, H, V, X, J, Z, BI, lambda, zero;
     Atoms()
-        : B(makeAtom("B")), T(makeAtom("T")), I(makeAtom("I")), K(makeAtom("K")), H(makeAtom("H")),
-          V(makeAtom("V")), X(makeAtom("X")), J(makeAtom("J")), Z(makeAtom("Z")), BI(makeAtom("BI")),
-          lambda(makeAtom("\\")), zero(makeAtom("0")) {}
+        : B(capitalAtom('B')), T(capitalAtom('T')), I(capitalAtom('I')), K(capitalAtom('K')),
+          H(capitalAtom('H')), V(capitalAtom('V')), X(capitalAtom('X')), J(capitalAtom('J')),
+          Z(capitalAtom('Z')), BI(makeAtom("BI")), lambda(makeAtom("\\")), zero(makeAtom("0")) {}
 };
-Atoms& atoms() {
-    static Atoms* a = new Atoms;  // lives until the process ends
-    return *a;
-}
+Atoms* gAtoms = nullptr;  // made by the first evaluation, kept for the process
+inline Atoms& atoms() { return *gAtoms; }
 
 inline bool atomIs(const Cell* c, const char* text) {
     return rawIsAtom(c) && std::strcmp(rawText(c), text) == 0;
@@ -63,8 +61,13 @@ struct Resolution {
     DefinitionTable::iterator entry;  // valid for Memo and Defined
 };
 
-std::unordered_map<std::string, Resolution>& resolutions() {
-    static auto* m = new std::unordered_map<std::string, Resolution>;
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view t) const { return std::hash<std::string_view>()(t); }
+};
+using ResolutionMap = std::unordered_map<std::string, Resolution, TextHash, std::equal_to<>>;
+ResolutionMap& resolutions() {
+    static auto* m = new ResolutionMap;
     return *m;
 }
 
@@ -115,7 +118,7 @@ void fillResolution(Resolution& r, std::string_view text) {
 
 Resolution* resolveName(std::string_view text) {
     auto& m = resolutions();
-    auto found = m.find(std::string(text));
+    auto found = m.find(text);
     if (found != m.end()) {
         Resolution& r = found->second;
         if (r.epoch != definitionsEpoch()) fillResolution(r, text);
@@ -216,13 +219,45 @@ struct Machine {
     bool cycle = false;
     bool tIsPrelude = true;
 
-    CellRef frame(CellRef g) { return makePair(makePair(atoms().B, std::move(k)), std::move(g)); }
+    // Frame cells given back by returns, reused by the next pushes: an inner
+    // cell still holds its counted "B" on the left.
+    Cell* spareInner = nullptr;
+    Cell* spareOuter = nullptr;
 
-    // Evaluate y next, remembering g in a frame.
+    ~Machine() {
+        if (spareInner) {
+            decRef(rawLeft(spareInner));
+            rawFreePairShell(spareInner);
+        }
+        if (spareOuter) rawFreePairShell(spareOuter);
+    }
+
+    // Evaluate y next, remembering g in the frame ((B k) g).
     void push(CellRef g, CellRef y) {
-        k = frame(std::move(g));
+        Cell* inner = spareInner;
+        if (inner) {
+            spareInner = nullptr;
+            inner->header = 1;
+            static_cast<PairCell*>(inner)->r = k.release();
+        } else {
+            Cell* b = atoms().B.get();
+            incRef(b);
+            inner = rawMakePair(b, k.release());
+        }
+        Cell* outer = spareOuter;
+        if (outer) {
+            spareOuter = nullptr;
+            outer->header = 1;
+            static_cast<PairCell*>(outer)->l = inner;
+            static_cast<PairCell*>(outer)->r = g.release();
+        } else {
+            outer = rawMakePair(inner, g.release());
+        }
+        k = CellRef::adopt(outer);
         x = std::move(y);
     }
+
+    void returnValue();
 
     void contract();
     void stepOnce();
@@ -399,22 +434,71 @@ void Machine::contract() {
     }
 }
 
+// The focus is a value: the frame ((B c) g) on top continues with c applied
+// to (g v). Frame cells owned by nobody else are recycled.
+void Machine::returnValue() {
+    Cell* kc = k.release();
+    if (!rawIsPair(kc) || !rawIsPair(rawLeft(kc))) assertionFailed("b", __LINE__);
+    Cell* inner = rawLeft(kc);
+    Cell* g = rawRight(kc);
+    bool ownFrame = (kc->header & hdr::kCountMask) == 1;
+    Cell* c;
+    if (ownFrame && (inner->header & hdr::kCountMask) == 1) {
+        c = rawRight(inner);  // taken over
+        if (spareInner) {
+            decRef(rawLeft(inner));
+            rawFreePairShell(inner);
+        } else {
+            spareInner = inner;
+        }
+    } else {
+        c = rawRight(inner);
+        incRef(c);
+        if (ownFrame) decRef(inner);
+    }
+    if (!ownFrame) incRef(g);  // a frame seen from elsewhere keeps its parts
+    // Now g and c are ours; kc is a shell when ownFrame, else still counted.
+    Cell* v = x.release();
+    Cell* next;
+    if (tIsPrelude && rawIsPair(g) && atomIs(rawLeft(g), "T")) {
+        // ((T r) v) = v r
+        if ((g->header & hdr::kCountMask) == 1) {
+            decRef(rawLeft(g));
+            static_cast<PairCell*>(g)->l = v;
+            g->header = 1;
+            next = g;
+        } else {
+            Cell* r = rawRight(g);
+            incRef(r);
+            decRef(g);
+            next = rawMakePair(v, r);
+        }
+        if (ownFrame) {
+            if (spareOuter)
+                rawFreePairShell(kc);
+            else
+                spareOuter = kc;
+        } else {
+            decRef(kc);
+        }
+    } else if (ownFrame) {
+        static_cast<PairCell*>(kc)->l = g;
+        static_cast<PairCell*>(kc)->r = v;
+        kc->header = 1;
+        next = kc;
+    } else {
+        next = rawMakePair(g, v);
+        decRef(kc);
+    }
+    k = CellRef::adopt(c);
+    x = CellRef::adopt(next);
+}
+
 void Machine::stepOnce() {
     Cell* f = x.get();
     // 1. A value returns to its continuation.
     if (rawIsNormal(f)) {
-        Cell* kc = k.get();
-        if (!rawIsPair(kc) || !rawIsPair(rawLeft(kc))) assertionFailed("b", __LINE__);
-        CellRef c(rawRight(rawLeft(kc)));
-        CellRef g(rawRight(kc));
-        k = std::move(c);
-        Cell* gc = g.get();
-        if (tIsPrelude && rawIsPair(gc) && atomIs(rawLeft(gc), "T")) {
-            // ((T r) v) = v r
-            x = makePair(std::move(x), CellRef(rawRight(gc)));
-        } else {
-            x = makePair(std::move(g), std::move(x));
-        }
+        returnValue();
         return;
     }
     int n = rawArityOf(f);
@@ -518,6 +602,7 @@ CellRef substitute(const CellRef& term, const CellRef& value, char letter) {
 }
 
 CellRef evaluate(CellRef e) {
+    if (!gAtoms) gAtoms = new Atoms;
     Machine mc;
     mc.k = atoms().I;
     mc.x = std::move(e);
@@ -534,6 +619,7 @@ CellRef evaluate(CellRef e) {
 }
 
 CellRef step(CellRef term) {
+    if (!gAtoms) gAtoms = new Atoms;
     Machine mc;
     mc.k = left(term);
     mc.x = right(term);
