@@ -10,12 +10,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    kiln::fuzz::runInput(data, size, [](std::string text) {
-        kiln::loadPrelude();
-        kiln::ErrorRecord record;
-        kiln::loadDefinitions(record, std::move(text));
-        if (record.empty()) kiln::compileDefinitions(record);
-        kiln::resetFrontEnd();
-    });
+    std::string text = kiln::fuzz::inputText(data, size);
+    kiln::loadPrelude();
+    kiln::ErrorRecord record;
+    kiln::loadDefinitions(record, std::move(text));
+    if (record.empty()) kiln::compileDefinitions(record);
+    kiln::resetFrontEnd();
     return 0;
 }

@@ -12,12 +12,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    kiln::fuzz::runInput(data, size, [](std::string text) {
-        kiln::loadPrelude();
-        kiln::CellRef app = kiln::apply(kiln::makeAtom("load"), kiln::makeByteString(text));
-        kiln::CellRef loaded = kiln::loadBuiltin(std::move(app));
-        (void)kiln::showCell(loaded);
-        kiln::resetFrontEnd();
-    });
+    std::string text = kiln::fuzz::inputText(data, size);
+    kiln::loadPrelude();
+    kiln::CellRef app = kiln::apply(kiln::makeAtom("load"), kiln::makeByteString(text));
+    kiln::CellRef loaded = kiln::loadBuiltin(std::move(app));
+    (void)kiln::showCell(loaded);
+    kiln::resetFrontEnd();
     return 0;
 }
