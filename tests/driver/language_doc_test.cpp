@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -31,19 +30,34 @@ std::string readFile(const fs::path& path) {
 // The fenced blocks that follow "<!-- KIND: NAME -->" markers.
 std::map<std::string, std::string> markedBlocks(const std::string& page, const std::string& kind) {
     std::map<std::string, std::string> blocks;
-    std::regex marker("<!-- " + kind + ": ([a-z_]+) -->\n```[a-z]*\n");
-    for (std::sregex_iterator it(page.begin(), page.end(), marker), end; it != end; ++it) {
-        size_t start = it->position(0) + it->length(0);
-        size_t close = page.find("```", start);
-        if (close == std::string::npos) close = page.size();
-        blocks[(*it)[1].str()] = page.substr(start, close - start);
+    const std::string open = "<!-- " + kind + ": ", close = " -->\n```";
+    for (size_t at = page.find(open); at != std::string::npos; at = page.find(open, at + 1)) {
+        size_t nameStart = at + open.size(), nameEnd = page.find(close, nameStart);
+        if (nameEnd == std::string::npos) break;
+        size_t start = page.find('\n', nameEnd + close.size());
+        if (start == std::string::npos) break;
+        size_t end = page.find("```", start + 1);
+        if (end == std::string::npos) end = page.size();
+        blocks[page.substr(nameStart, nameEnd - nameStart)] = page.substr(start + 1, end - start - 1);
     }
     return blocks;
 }
 
+// Drops the terminal colour sequences ESC [ digits-and-semicolons m.
 std::string withoutColour(const std::string& text) {
-    static const std::regex colour("\x1b\\[[0-9;]*m");
-    return std::regex_replace(text, colour, "");
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\x1b' && i + 1 < text.size() && text[i + 1] == '[') {
+            size_t j = i + 2;
+            while (j < text.size() && ((text[j] >= '0' && text[j] <= '9') || text[j] == ';')) ++j;
+            if (j < text.size() && text[j] == 'm') {
+                i = j;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 std::string expectedResult(const fs::path& base) {
@@ -98,7 +112,7 @@ TEST(LanguageDocParts, MarkedBlocksAndColourStripping) {
     ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(blocks["ab"], "x\\1\n");
     EXPECT_EQ(blocks["cd"], "2\n");
-    EXPECT_EQ(withoutColour("\x1b[mError.\n \x1b[32mZ\x1b[m\n"), "Error.\n Z\n");
+    EXPECT_EQ(withoutColour("\x1b[mError.\n \x1b[32mZ\x1b[m\n\x1b[x"), "Error.\n Z\n\x1b[x");
 }
 
 }  // namespace
