@@ -341,14 +341,7 @@ inline unsigned arityField(int value) {
 }
 
 // S(X): the free-variable contribution of an annotated cell.
-inline uint32_t varsOf(const Cell* x) {
-    if (rawHasDataMark(x)) return 0;
-    if (rawIsAtom(x)) {
-        unsigned char f = rawFirst(x);
-        if ((f >= '0' && f <= '9') || f == '[') return 0;
-    }
-    return rawSpan(x);
-}
+inline uint32_t varsOf(const Cell* x) { return rawVariablesOf(x); }
 
 inline int annotatedArity(const Cell* c) {
     if (rawHasDataMark(c)) return 1;
@@ -454,40 +447,6 @@ void annotate(Cell* c) {
         annotateAtom(c);
     else
         annotatePair(c);
-}
-
-uint32_t rawFreeVariables(Cell* c) {
-    if (!rawAnnotated(c)) annotate(c);
-    return varsOf(c);
-}
-
-char shapeOf(const Cell* c) {
-    if (rawIsAtom(c)) return 'o';
-    const Cell* l = rawLeft(c);
-    if (!rawIsPair(l)) return 'o';
-    const Cell* ll = rawLeft(l);
-    if (rawIsAtom(ll)) return std::strcmp(rawText(ll), "\\") == 0 ? 'u' : 'o';
-    const Cell* lll = rawLeft(ll);
-    if (rawIsAtom(lll) && std::strcmp(rawText(lll), "{") == 0) return 'i';
-    return 'o';
-}
-
-bool headIsConstructor(Cell* c) {
-    while (rawIsPair(c)) {
-        if (rawDataMark(c)) return false;
-        c = rawLeft(c);
-    }
-    unsigned char f = rawFirst(c);
-    switch (f) {
-        case '&': case '|':
-        case 'A': case 'B': case 'C': case 'D': case 'E': case 'F':
-        case 'H': case 'I': case 'J': case 'K': case 'L':
-        case 'N': case 'Q': case 'R':
-        case 'T': case 'U': case 'V': case 'X': case 'Z':
-            return true;
-        default:
-            return false;
-    }
 }
 
 // ---- hidden slot ----------------------------------------------------------

@@ -209,7 +209,19 @@ inline bool rawDataMark(Cell* c) {
     if (!rawAnnotated(c)) annotate(c);
     return rawHasDataMark(c);
 }
-uint32_t rawFreeVariables(Cell* c);
+// The free-variable mask of an annotated cell.
+inline uint32_t rawVariablesOf(const Cell* x) {
+    if (rawHasDataMark(x)) return 0;
+    if (rawIsAtom(x)) {
+        unsigned char f = rawFirst(x);
+        if ((f >= '0' && f <= '9') || f == '[') return 0;
+    }
+    return rawSpan(x);
+}
+inline uint32_t rawFreeVariables(Cell* c) {
+    if (!rawAnnotated(c)) annotate(c);
+    return rawVariablesOf(c);
+}
 
 inline int arityOf(const CellRef& c) { return rawArityOf(c.get()); }
 inline bool isNormal(const CellRef& c) { return rawIsNormal(c.get()); }
@@ -218,9 +230,33 @@ inline uint32_t freeVariables(const CellRef& c) { return rawFreeVariables(c.get(
 
 // 'u' for a lambda node ((\ x) body), 'i' for a binding node (((X p) v) body)
 // whose head atom is "{", 'o' otherwise.
-char shapeOf(const Cell* c);
+inline char shapeOf(const Cell* c) {
+    if (rawIsAtom(c)) return 'o';
+    const Cell* l = rawLeft(c);
+    if (rawIsAtom(l)) return 'o';
+    const Cell* ll = rawLeft(l);
+    if (rawIsAtom(ll)) return (rawText(ll)[0] == '\\' && rawText(ll)[1] == 0) ? 'u' : 'o';
+    const Cell* lll = rawLeft(ll);
+    if (rawIsAtom(lll) && rawText(lll)[0] == '{' && rawText(lll)[1] == 0) return 'i';
+    return 'o';
+}
 inline char shapeOf(const CellRef& c) { return shapeOf(c.get()); }
-bool headIsConstructor(Cell* c);
+inline bool headIsConstructor(Cell* c) {
+    while (rawIsPair(c)) {
+        if (rawDataMark(c)) return false;
+        c = rawLeft(c);
+    }
+    switch (rawFirst(c)) {
+        case '&': case '|':
+        case 'A': case 'B': case 'C': case 'D': case 'E': case 'F':
+        case 'H': case 'I': case 'J': case 'K': case 'L':
+        case 'N': case 'Q': case 'R':
+        case 'T': case 'U': case 'V': case 'X': case 'Z':
+            return true;
+        default:
+            return false;
+    }
+}
 inline bool headIsConstructor(const CellRef& c) { return headIsConstructor(c.get()); }
 
 // --- the hidden slot of an atom -------------------------------------------

@@ -78,11 +78,25 @@ namespace {
 inline const Cell* chainBit(const Cell* c) { return rawRight(rawLeft(c)); }
 }  // namespace
 
+namespace {
+// Every link's bit is "H" or "K" and the chain ends in "K" or a numeral: the
+// conversions can read it. A program can build other shapes, such as
+// ((J H) Q); those are not numbers.
+bool wellFormedChain(const Cell* c) {
+    while (isBitChain(c)) {
+        const Cell* b = chainBit(c);
+        if (!isAtomText(b, "H") && !isAtomText(b, "K")) return false;
+        c = rawRight(c);
+    }
+    return isNumeral(c) || isAtomText(c, "K");
+}
+}  // namespace
+
 bool isNumber(const Cell* c) {
     if (rawIsAtom(c)) return isNumeral(c) || isAtomText(c, "K");
     if (!isBitChain(c)) return false;
     const Cell* b = chainBit(c);
-    return isAtomText(b, "H") || isAtomText(b, "K");
+    return (isAtomText(b, "H") || isAtomText(b, "K")) && wellFormedChain(c);
 }
 
 bool isInteger(const Cell* c) {
@@ -94,7 +108,7 @@ bool isInteger(const Cell* c) {
         if (f == '0') return t[1] != '0';  // "0" itself, or a negative numeral
         return false;
     }
-    if (!isBitChain(c)) return false;
+    if (!isBitChain(c) || !wellFormedChain(c)) return false;
     const Cell* b = chainBit(c);
     if (isAtomText(b, "H")) return true;
     if (!isAtomText(b, "K")) return false;

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -43,12 +44,24 @@ private:
     std::unordered_map<const Cell*, uint64_t> memo_;
 };
 
+struct PairHash {
+    size_t operator()(const std::pair<const Cell*, const Cell*>& p) const {
+        return std::hash<const void*>()(p.first) * 31 + std::hash<const void*>()(p.second);
+    }
+};
+
+// Structural equality. Pairs of cells already compared are not walked
+// again, so graphs that share their parts (a part doubled on itself) are
+// compared in time linear in their distinct cells.
 bool sameCells(const Cell* a, const Cell* b) {
     std::vector<std::pair<const Cell*, const Cell*>> todo{{a, b}};
+    std::unordered_set<std::pair<const Cell*, const Cell*>, PairHash> seen;
+    size_t steps = 0;
     while (!todo.empty()) {
         auto [x, y] = todo.back();
         todo.pop_back();
         if (x == y) continue;
+        if (++steps > 64 && !rawIsAtom(x) && !seen.emplace(x, y).second) continue;
         if (rawIsAtom(x) != rawIsAtom(y)) return false;
         if (rawIsAtom(x)) {
             if (atomText(x) != atomText(y)) return false;
@@ -60,14 +73,25 @@ bool sameCells(const Cell* a, const Cell* b) {
     return true;
 }
 
-CellRef share(Cell* e, Hashes& hashes, std::unordered_multimap<uint64_t, CellRef>& cells) {
+using Done = std::unordered_map<const Cell*, CellRef>;
+
+CellRef share(Cell* e, Hashes& hashes, std::unordered_multimap<uint64_t, CellRef>& cells, Done& done) {
+    if (rawIsPair(e)) {
+        auto d = done.find(e);
+        if (d != done.end()) return d->second;
+    }
     uint64_t h = hashes.of(e);
     auto [from, to] = cells.equal_range(h);
     for (auto it = from; it != to; ++it)
-        if (sameCells(it->second.get(), e)) return it->second;
+        if (sameCells(it->second.get(), e)) {
+            if (rawIsPair(e)) done.emplace(e, it->second);
+            return it->second;
+        }
     CellRef out = rawIsAtom(e) ? CellRef(e)
-                               : rebuildPair(e, share(rawLeft(e), hashes, cells), share(rawRight(e), hashes, cells));
+                               : rebuildPair(e, share(rawLeft(e), hashes, cells, done),
+                                             share(rawRight(e), hashes, cells, done));
     cells.emplace(h, out);
+    if (rawIsPair(e)) done.emplace(e, out);
     return out;
 }
 
@@ -133,7 +157,8 @@ void SharedExpressionTable::keepNormalForms() {
 
 CellRef shareExpressions(CellRef e) {
     Hashes hashes;
-    return share(e.get(), hashes, SharedExpressionTable::instance().impl().cells);
+    Done done;
+    return share(e.get(), hashes, SharedExpressionTable::instance().impl().cells, done);
 }
 
 }  // namespace kiln

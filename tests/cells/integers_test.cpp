@@ -54,6 +54,10 @@ TEST(Integers, Tests) {
     EXPECT_TRUE(isNonNegative(makeAtom("plus")));
     EXPECT_FALSE(isNonNegative(chain({"K"}, makeAtom("K"))));
     EXPECT_TRUE(isNonNegative(chain({"H"}, makeAtom("K"))));
+    // A chain the conversions cannot read is not a number.
+    EXPECT_FALSE(isInteger(chain({"H"}, makeAtom("Q"))));
+    EXPECT_FALSE(isNumber(chain({"K", "Q"}, makeAtom("K"))));
+    EXPECT_FALSE(isInteger(chain({"H", "H"}, makeAtom("[1]"))));
 }
 
 TEST(Integers, BitStrings) {

@@ -166,6 +166,22 @@ TEST(Sharing, EqualSubgraphsBecomeOneCell) {
     table.clear();
 }
 
+TEST(Sharing, DoubledGraphsShareByDistinctCells) {
+    // Two separately built graphs of one part doubled on itself 70 times:
+    // unfolded they are far too large to walk.
+    SharedExpressionTable& table = SharedExpressionTable::instance();
+    table.clear();
+    auto doubled = [] {
+        CellRef t = makeAtom("[a]");
+        for (int i = 0; i < 70; ++i) t = makePair(t, t);
+        return t;
+    };
+    CellRef a = shareExpressions(doubled());
+    CellRef b = shareExpressions(doubled());
+    EXPECT_EQ(a.get(), b.get());
+    table.clear();
+}
+
 TEST(Sharing, DeepBodiesShareInLinearTime) {
     onLargeStack([] {
         SharedExpressionTable& table = SharedExpressionTable::instance();
