@@ -4,16 +4,11 @@
 // report) does not matter; a crash, an assertion or a hang does.
 #include "fuzz/harness.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    kiln::fuzz::startLibrary(true, 100000);
-    return 0;
-}
+KILN_FUZZ_START(true, 100000)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string text = kiln::fuzz::inputText(data, size);
-    kiln::loadPrelude();
     kiln::ErrorRecord record;
-    kiln::loadDefinitions(record, std::move(text));
+    kiln::fuzz::loadInput(data, size, record);
     if (record.empty()) kiln::run(record, 0);
     kiln::resetFrontEnd();
     return 0;

@@ -4,16 +4,11 @@
 #include "compile/compiler.h"
 #include "fuzz/harness.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    kiln::fuzz::startLibrary(false, 0);
-    return 0;
-}
+KILN_FUZZ_START(false, 0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string text = kiln::fuzz::inputText(data, size);
-    kiln::loadPrelude();
     kiln::ErrorRecord record;
-    kiln::loadDefinitions(record, std::move(text));
+    kiln::fuzz::loadInput(data, size, record);
     if (record.empty()) kiln::compileDefinitions(record);
     kiln::resetFrontEnd();
     return 0;

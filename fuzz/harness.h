@@ -1,5 +1,5 @@
-// What the three fuzz targets share: the library's start-up, done once, and
-// the input as a text.
+// What the three fuzz targets share: the start-up, done once, and the input
+// as a text or a loaded program.
 #pragma once
 
 #include <cstddef>
@@ -26,4 +26,17 @@ inline void startLibrary(bool hostless, uint64_t stepBudget) {
     setStepBudget(stepBudget);
 }
 
+// The prelude, then the input as a program text, into the record.
+inline void loadInput(const uint8_t* data, size_t size, ErrorRecord& record) {
+    loadPrelude();
+    loadDefinitions(record, inputText(data, size));
+}
+
 }  // namespace kiln::fuzz
+
+// The target's start-up, once before the first input.
+#define KILN_FUZZ_START(hostless, stepBudget)                        \
+    extern "C" int LLVMFuzzerInitialize(int*, char***) {             \
+        kiln::fuzz::startLibrary(hostless, stepBudget);              \
+        return 0;                                                    \
+    }

@@ -6,16 +6,12 @@
 #include "front/load_builtin.h"
 #include "fuzz/harness.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    kiln::fuzz::startLibrary(true, 100000);
-    return 0;
-}
+KILN_FUZZ_START(true, 100000)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string text = kiln::fuzz::inputText(data, size);
     kiln::loadPrelude();
-    kiln::CellRef app = kiln::apply(kiln::makeAtom("load"), kiln::makeByteString(text));
-    kiln::CellRef loaded = kiln::loadBuiltin(std::move(app));
+    kiln::CellRef text = kiln::makeByteString(kiln::fuzz::inputText(data, size));
+    kiln::CellRef loaded = kiln::loadBuiltin(kiln::apply(kiln::makeAtom("load"), std::move(text)));
     (void)kiln::showCell(loaded);
     kiln::resetFrontEnd();
     return 0;
