@@ -61,6 +61,10 @@ inline bool rawHasDataMark(const Cell* c) { return (rawTop(c) & 0x7F) == 0x40; }
 
 void freeCell(Cell* c);  // count reached zero
 
+// Whether the one reference the caller holds is the only one: the cell may
+// then be changed or reused in place.
+inline bool rawIsUnshared(const Cell* c) { return (c->header & hdr::kCountMask) == 1; }
+
 inline void incRef(Cell* c) {
     if (__builtin_expect((c->header & hdr::kCountMask) == hdr::kCountMask, 0))
         assertionFailed("b", __LINE__);

@@ -45,7 +45,7 @@ CellRef undefined();
 // An argument nothing else refers to: the application is held only by the
 // handler and the argument only by the application.
 inline bool unshared(const CellRef& app, const Cell* argument) {
-    return (app.get()->header & hdr::kCountMask) == 1 && (argument->header & hdr::kCountMask) == 1;
+    return rawIsUnshared(app.get()) && rawIsUnshared(argument);
 }
 
 // A walk over a shared graph may visit a cell many times. A graph that,

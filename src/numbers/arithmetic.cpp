@@ -61,8 +61,7 @@ CellRef fractionOp(const Operands& o, Fn fn) {
 CellRef appendInPlace(const CellRef& app, const Operands& o) {
     Cell* inner = rawLeft(app.get());
     Cell* x = o.x;
-    auto only = [](const Cell* c) { return (c->header & hdr::kCountMask) == 1; };
-    if (!only(app.get()) || !only(inner) || !only(x) || x == o.y) return CellRef();
+    if (!rawIsUnshared(app.get()) || !rawIsUnshared(inner) || !rawIsUnshared(x) || x == o.y) return CellRef();
     if (!rawIsAtom(x) || !rawIsAtom(o.y)) return CellRef();
     std::string_view tail;
     if (o.cx == 'a') {

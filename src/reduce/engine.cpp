@@ -28,6 +28,10 @@ struct Atoms {
 Atoms* gAtoms = nullptr;  // made by the first evaluation, kept for the process
 inline Atoms& atoms() { return *gAtoms; }
 
+// A frame's pending-argument marker (T r): a byte test, not a string compare,
+// since the step loop asks it at every return.
+inline bool isTAtom(const Cell* c) { return rawIsAtom(c) && rawText(c)[0] == 'T' && rawText(c)[1] == 0; }
+
 inline bool atomIs(const Cell* c, const char* text) {
     return rawIsAtom(c) && std::strcmp(rawText(c), text) == 0;
 }
@@ -441,9 +445,9 @@ void Machine::returnValue() {
     if (!rawIsPair(kc) || !rawIsPair(rawLeft(kc))) assertionFailed("b", __LINE__);
     Cell* inner = rawLeft(kc);
     Cell* g = rawRight(kc);
-    bool ownFrame = (kc->header & hdr::kCountMask) == 1;
+    bool ownFrame = rawIsUnshared(kc);
     Cell* c;
-    if (ownFrame && (inner->header & hdr::kCountMask) == 1) {
+    if (ownFrame && rawIsUnshared(inner)) {
         c = rawRight(inner);  // taken over
         if (spareInner) {
             decRef(rawLeft(inner));
@@ -460,9 +464,9 @@ void Machine::returnValue() {
     // Now g and c are ours; kc is a shell when ownFrame, else still counted.
     Cell* v = x.release();
     Cell* next;
-    if (tIsPrelude && rawIsPair(g) && atomIs(rawLeft(g), "T")) {
+    if (tIsPrelude && rawIsPair(g) && isTAtom(rawLeft(g))) {
         // ((T r) v) = v r
-        if ((g->header & hdr::kCountMask) == 1) {
+        if (rawIsUnshared(g)) {
             decRef(rawLeft(g));
             static_cast<PairCell*>(g)->l = v;
             g->header = 1;
@@ -545,7 +549,7 @@ void Machine::stepOnce() {
         int found = 0;
         while (found < n && rawIsPair(kc) && rawIsPair(rawLeft(kc))) {
             Cell* g = rawRight(kc);
-            if (!(rawIsPair(g) && atomIs(rawLeft(g), "T"))) break;
+            if (!(rawIsPair(g) && isTAtom(rawLeft(g)))) break;
             ++found;
             kc = rawRight(rawLeft(kc));
         }
