@@ -41,7 +41,7 @@ bool checkAlive(const DefinitionTable& defs, ErrorRecord& record) {
     while (!pending.empty()) {
         auto first = pending.begin();
         std::string name = first->first;
-        std::string referrer = first->second.empty() ? "TOP" : first->second;
+        std::string referrer = first->second.empty() ? "TOP" : displayForm(first->second);
         pending.erase(first);
         visited.insert(name);
         auto it = defs.find(name);
@@ -94,7 +94,8 @@ bool placeVariables(DefinitionTable& defs, ErrorRecord& record) {
         NameList letters = boundLetters(body);
         if (!nameListEmpty(longNames)) appendToFile(kDebugLog, "First " + name + ": " + showCell(body) + "\n");
         if (nameListLength(longNames) + nameListLength(letters) > kLetters) {
-            failWith(record, "Place", name, name.empty() ? "Place error." : "Place error in function " + name + ".");
+            std::string shown = displayForm(name);
+            failWith(record, "Place", shown, name.empty() ? "Place error." : "Place error in function " + shown + ".");
             return false;
         }
         if (!nameListEmpty(longNames)) body = renameLongBinders(std::move(body), longNames, std::move(letters));
@@ -106,7 +107,8 @@ bool placeVariables(DefinitionTable& defs, ErrorRecord& record) {
 bool checkArity(const DefinitionTable& defs, ErrorRecord& record) {
     for (const auto& [name, body] : defs) {
         if (leadingLambdas(body.get()) > kMaxParameters) {
-            failWith(record, "Arity", name, "Arity of function " + name + " may not exceed ten.");
+            std::string shown = displayForm(name);
+            failWith(record, "Arity", shown, "Arity of function " + shown + " may not exceed ten.");
             return false;
         }
     }
@@ -129,7 +131,7 @@ bool checkBinderKeys(const DefinitionTable& defs, ErrorRecord& record) {
         std::string shown = displayForm(showCell(funky));
         failWith(record, "Funky", "",
                  name.empty() ? "Funky key in expression " + shown + "."
-                              : "Funky key in expression " + shown + " in function " + name + ".");
+                              : "Funky key in expression " + shown + " in function " + displayForm(name) + ".");
         return false;
     }
     return true;
@@ -141,9 +143,10 @@ bool checkLocals(const DefinitionTable& defs, ErrorRecord& record) {
         uint32_t mask = freeVariables(body);
         if (mask == 0) continue;
         std::string letter(1, static_cast<char>('a' + __builtin_ctz(mask)));
-        failWith(record, "Local", name,
+        std::string shown = displayForm(name);
+        failWith(record, "Local", shown,
                  name.empty() ? "Local variable " + letter + " unbound."
-                              : "Local variable " + letter + " unbound in function [" + name + "].");
+                              : "Local variable " + letter + " unbound in function [" + shown + "].");
         return false;
     }
     return true;
