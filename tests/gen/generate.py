@@ -176,7 +176,7 @@ class Gen:
             return "load(" + self.loadable() + ")"
         if k < 0.86:
             # Application by juxtaposition, with and without spaces.
-            sep = r.choice([" ", "", " "])
+            sep = r.choice([" ", "", " ", "\n"])
             return "(" + self.expr(env, d) + sep + self.expr(env, d) + ")"
         if k < 0.9:
             return self.effect(env, d)
@@ -279,6 +279,10 @@ class Gen:
             text = name + "\\n\\acc\\n<1?acc;" + name + "(n-1," + step + ")"
             self.defs.append((name + "(" + str(r.randint(0, 30)) + ")", 1))
             return text
+        if k < 0.27:
+            # A constant that needs itself: the cycle report.
+            self.defs.append((name, 0))
+            return name + "\\" + r.choice(["", "1+", "V 1 "]) + name
         if k < 0.32:
             body = self.expr([], 2)
             nullary = r.random() < 0.4
