@@ -22,6 +22,7 @@ finished runs are compared.
 
 import argparse
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -38,8 +39,9 @@ SANITIZER_MARKS = (b"ERROR: AddressSanitizer", b"ERROR: LeakSanitizer", b"runtim
 
 
 class Outcome:
-    def __init__(self, status, out, err, timed_out):
+    def __init__(self, status, out, err, timed_out, wall):
         self.status, self.out, self.err, self.timed_out = status, out, err, timed_out
+        self.wall = wall
 
     def key(self):
         return (self.status, self.out, self.err)
@@ -55,16 +57,17 @@ def run_kiln(kiln, words, stdin=None, cwd=None, engine=None, timeout=10.0, extra
     if engine:
         env["KILN_ENGINE"] = engine
     env.update(extra_env or {})
+    start = time.monotonic()
     with open(stdin or os.devnull, "rb") as inp:
         child = subprocess.Popen([kiln] + list(words), stdin=inp, stdout=subprocess.PIPE,
                                  stderr=subprocess.PIPE, cwd=cwd, env=env, start_new_session=True)
         try:
             out, err = child.communicate(timeout=timeout)
-            return Outcome(child.returncode, out, err, False)
+            return Outcome(child.returncode, out, err, False, time.monotonic() - start)
         except subprocess.TimeoutExpired:
             os.killpg(child.pid, signal.SIGKILL)
             out, err = child.communicate()
-            return Outcome(child.returncode, out, err, True)
+            return Outcome(child.returncode, out, err, True, time.monotonic() - start)
 
 
 def golden_cases():
@@ -163,11 +166,14 @@ class Runner:
         a = run_kiln(self.kiln, words, stdin, cwd, "graph", timeout, env)
         b = run_kiln(self.kiln, words, stdin, cwd, "compiled", timeout, env)
         if a.timed_out or b.timed_out:
-            self.timeouts += 1
-            return None
+            done = b if a.timed_out else a
+            if done.timed_out or done.wall >= timeout / 4:
+                self.timeouts += 1
+                return None
+            # One engine ran on long after the other had finished.
         faults = [(engine, faults_of(o) if check else []) for engine, o in (("graph", a), ("compiled", b))]
         faults = ["%s on KILN_ENGINE=%s" % (f, engine) for engine, fs in faults for f in fs]
-        if a.key() == b.key() and not faults:
+        if a.key() == b.key() and a.timed_out == b.timed_out and not faults:
             return None
         title = ("=== " + ", ".join(faults) + "\n") if faults else ""
         return title + "=== KILN_ENGINE=graph: " + show(a) + "\n=== KILN_ENGINE=compiled: " + show(b)
@@ -214,6 +220,7 @@ class Runner:
                     print("stopping after %d failures" % self.failures)
                     break
             index += 1
+        shutil.rmtree(self.work, ignore_errors=True)
 
 
 def main():
