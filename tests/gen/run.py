@@ -165,6 +165,12 @@ class Runner:
         timeout = timeout or self.o.timeout
         a = run_kiln(self.kiln, words, stdin, cwd, "graph", timeout, env)
         b = run_kiln(self.kiln, words, stdin, cwd, "compiled", timeout, env)
+        if a.timed_out != b.timed_out:
+            # One engine may just be much slower: give it six times longer.
+            if a.timed_out:
+                a = run_kiln(self.kiln, words, stdin, cwd, "graph", 6 * timeout, env)
+            else:
+                b = run_kiln(self.kiln, words, stdin, cwd, "compiled", 6 * timeout, env)
         if a.timed_out or b.timed_out:
             done = b if a.timed_out else a
             if done.timed_out or done.wall >= timeout / 4:
