@@ -177,7 +177,8 @@ class Runner:
                 self.timeouts += 1
                 return None
             # One engine ran on long after the other had finished.
-        faults = [(engine, faults_of(o) if check and not o.timed_out else []) for engine, o in (("graph", a), ("compiled", b))]
+        faults = [(engine, faults_of(o) if check and not o.timed_out else [])
+                  for engine, o in (("graph", a), ("compiled", b))]
         faults = ["%s on KILN_ENGINE=%s" % (f, engine) for engine, fs in faults for f in fs]
         if a.key() == b.key() and a.timed_out == b.timed_out and not faults:
             return None
