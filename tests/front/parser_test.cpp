@@ -116,28 +116,28 @@ TEST(Parser, BraceList) {
     EXPECT_EQ(treeString(parseBraceList("")), "}");
 }
 
-// Deep texts are parsed on the test's own small stack: the parser's
-// recursion is bounded whatever the nesting.
-CellRef parseOnLargeStack(std::string text) { return parseExpression(text); }
+// Deep texts are parsed on the test's own stack: the parser's recursion is
+// bounded whatever the nesting.
+CellRef parseDeep(std::string text) { return parseExpression(text); }
 
 TEST(Parser, DeepNesting) {
     const size_t n = 1000000;
-    CellRef parens = parseOnLargeStack(std::string(n, '(') + "x" + std::string(n, ')'));
+    CellRef parens = parseDeep(std::string(n, '(') + "x" + std::string(n, ')'));
     ASSERT_TRUE(parens);
     EXPECT_EQ(treeString(parens), "x");
-    CellRef calls = parseOnLargeStack([&] {
+    CellRef calls = parseDeep([&] {
         std::string s;
         for (size_t i = 0; i < n; ++i) s += "g(";
         return s + "x" + std::string(n, ')');
     }());
     ASSERT_TRUE(calls);
-    CellRef braces = parseOnLargeStack([&] {
+    CellRef braces = parseDeep([&] {
         std::string s;
         for (size_t i = 0; i < n; ++i) s += "p{";
         return s + "v" + std::string(n, '}') + "b";
     }());
     ASSERT_TRUE(braces);
-    CellRef literal = parseOnLargeStack(std::string(n, '[') + std::string(n, ']'));
+    CellRef literal = parseDeep(std::string(n, '[') + std::string(n, ']'));
     ASSERT_TRUE(literal);
     EXPECT_EQ(atomText(literal).size(), 2 * n);
 }
