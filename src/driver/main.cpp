@@ -11,6 +11,7 @@
 #include "driver/stages.h"
 #include "driver/streams.h"
 #include "reduce/engine.h"
+#include "reduce/trace.h"
 
 namespace {
 
@@ -86,6 +87,7 @@ void body(void* p) {
 int main(int argc, char** argv) {
     kiln::prepareProcess();
     std::set_new_handler([] { kiln::outOfMemory(); });
+    kiln::setTraceMode(kiln::traceModeOf(std::getenv("KILN_TRACE")));
     Invocation inv{argc, argv, 0};
     kiln::runWithLargeStack(body, &inv);
     return inv.status;  // exit flushes and checks standard output
