@@ -32,6 +32,8 @@ struct ErrorRecord {
 // Flushes every C stream the process has open, without allocating, writes
 // `line` on stderr and ends the process with `status` at once (no exit
 // handlers). For the ways out that cannot go back through the evaluation.
+// It takes the streams' locks, so a signal handler may call it only where
+// the interrupted code is not inside the C library's stream functions.
 [[noreturn]] void flushAndExit(std::string_view line, int status);
 
 // Ends the process with "kiln: out of memory" on stderr and status 255,
