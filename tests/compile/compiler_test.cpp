@@ -34,6 +34,11 @@ protected:
         t["K"] = lambdas(2, makeAtom("a"));
         t["H"] = lambdas(2, makeAtom("b"));
         t["V"] = lambdas(3, tree("(c a b)"));
+        // The other combinators the evaluator builds at run time.
+        t["I"] = lambdas(1, makeAtom("a"));
+        t["J"] = lambdas(3, tree("(c a b)"));
+        t["T"] = lambdas(2, makeAtom("a"));
+        t["X"] = lambdas(2, makeAtom("a"));
         t["plus"] = lambdas(2, makeAtom("Z"));
         t["+"] = makeAtom("plus");
     }
