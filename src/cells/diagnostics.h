@@ -1,6 +1,7 @@
 // Diagnostics shared by every subsystem: the error record that carries a
 // user program's error from the stage that finds it to the driver, the
-// assertion stop for broken invariants, and the append-only self-check logs.
+// assertion stop for broken invariants, the out-of-memory stop, and the
+// append-only self-check logs.
 #pragma once
 
 #include <cstdint>
@@ -28,13 +29,34 @@ struct ErrorRecord {
 // the core.
 [[noreturn]] void fail(std::string_view tag);
 
-// Ends the process with "kiln: out of memory" on stderr and status 255.
+// Flushes every C stream the process has open, without allocating, writes
+// `line` on stderr and ends the process with `status` at once (no exit
+// handlers). For the ways out that cannot go back through the evaluation.
+// It takes the streams' locks, so a signal handler may call it only where
+// the interrupted code is not inside the C library's stream functions.
+[[noreturn]] void flushAndExit(std::string_view line, int status);
+
+// Ends the process with "kiln: out of memory" on stderr and status 255,
+// after flushing what the program wrote through the C streams.
 [[noreturn]] void outOfMemory();
 
-// Appends the whole text to the file. The file is opened with O_APPEND,
-// O_CREAT and O_NOFOLLOW and mode 0600, so a symbolic link planted in /tmp
-// cannot redirect it; a file that cannot be opened is skipped silently.
+// Appends one line to a self-check log. Each log is opened once per run and
+// kept open; every line goes out in one write. Only a regular file owned by
+// the effective user with a single link is written: the file is created
+// with mode 0600 and opened with O_NOFOLLOW and O_NONBLOCK (a symbolic link,
+// FIFO, another user's file or a hard link planted in /tmp is skipped
+// silently, for the whole run). A log past kLogLimit bytes when the run
+// first opens it is started afresh.
 void appendToFile(const std::string& path, std::string_view text);
+constexpr long long kLogLimit = 1 << 20;
+
+// Where the log named `path` is written: `path` itself, or, when the
+// environment variable KILN_LOG_DIR is set (for tests), the file of the same
+// name in that directory. The variable is read when a log is opened.
+std::string logLocation(const std::string& path);
+
+// Closes the open logs; the next line opens its log again (tests).
+void closeLogs();
 
 }  // namespace kiln
 

@@ -58,6 +58,61 @@ bool valueBytes(Cell* x, std::string& out) {
     }
 }
 
+// Takes x, the first argument of app = ((cats x) y), out of the
+// application so that it can grow in place: false when anything else holds
+// the application, its head or x (or x is y too). The application keeps a
+// filler in x's place; x's reference passes to the caller.
+bool detachFirstArgument(const CellRef& app, Cell* x, Cell* y) {
+    Cell* inner = rawLeft(app.get());
+    if (!rawIsUnshared(app.get()) || !rawIsUnshared(inner) || !rawIsUnshared(x) || x == y) return false;
+    Cell* filler = capitalAtom('I').get();
+    incRef(filler);
+    static_cast<PairCell*>(inner)->r = filler;
+    return true;
+}
+
+// Byte string x with y's payload appended, x growing in place; null when x
+// is shared. Room grows geometrically, so repeated joins cost amortised
+// linear time.
+CellRef appendBytesInPlace(const CellRef& app, Cell* x, Cell* y) {
+    if (!unshared(app, x)) return CellRef();
+    std::string tail(byteStringPayload(y));
+    if (!detachFirstArgument(app, x, y)) return CellRef();
+    std::string_view old = atomText(x);
+    size_t close = old.find(')');
+    size_t payload = old.size() - close - 1;
+    std::string digits = lengthDigits(payload + tail.size());
+    size_t newLength = 2 + digits.size() + payload + tail.size();
+    x = rawGrowAtom(x, newLength);
+    char* t = const_cast<char*>(rawText(x));
+    if (digits.size() + 1 != close) std::memmove(t + 2 + digits.size(), t + close + 1, payload);
+    std::memcpy(t + 1, digits.data(), digits.size());
+    t[1 + digits.size()] = ')';
+    std::memcpy(t + 2 + digits.size() + payload, tail.data(), tail.size());
+    t[newLength] = 0;
+    return CellRef::adopt(x);
+}
+
+// Literal x with y's joined text put before its closing bracket, x growing
+// in place; null when x is shared or is not a closed literal.
+CellRef appendTextInPlace(const CellRef& app, Cell* x, Cell* y) {
+    if (!unshared(app, x) || !rawIsAtom(x) || rawFirst(x) != '[') return CellRef();
+    std::string_view old = atomText(x);
+    if (old.size() < 2 || old.back() != ']') return CellRef();
+    std::string tail;
+    if (!joinedText(y, tail) || old.size() + tail.size() >= kTextLimit) return CellRef();
+    if (!detachFirstArgument(app, x, y)) return CellRef();
+    size_t oldLength = old.size();
+    size_t newLength = oldLength + tail.size();
+    x = rawGrowAtom(x, newLength);
+    char* t = const_cast<char*>(rawText(x));
+    std::memcpy(t + oldLength - 1, tail.data(), tail.size());
+    t[newLength - 1] = ']';
+    t[newLength] = 0;
+    rawSetAtomLength(x, newLength);
+    return CellRef::adopt(x);
+}
+
 }  // namespace
 
 CellRef catsBuiltin(CellRef app) {
@@ -74,12 +129,14 @@ CellRef catsBuiltin(CellRef app) {
     if (ka != kb) return undefined();
     switch (ka) {
         case 'u': {
+            if (CellRef grown = appendTextInPlace(app, a, b)) return grown;
             std::string t = "[";
             if (!joinedText(a, t) || !joinedText(b, t)) return undefined();
             t += ']';
             return makeAtom(std::move(t));
         }
         case 'a': {
+            if (CellRef grown = appendBytesInPlace(app, a, b)) return grown;
             std::string p(byteStringPayload(a));
             p += byteStringPayload(b);
             return makeByteString(p);

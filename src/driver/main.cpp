@@ -9,6 +9,7 @@
 #include "cells/cell.h"
 #include "driver/report.h"
 #include "driver/stages.h"
+#include "driver/streams.h"
 #include "reduce/engine.h"
 #include "reduce/trace.h"
 
@@ -84,13 +85,10 @@ void body(void* p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A write to a closed socket or pipe answers -1 with EPIPE instead of
-    // ending the process.
-    std::signal(SIGPIPE, SIG_IGN);
+    kiln::prepareProcess();
     std::set_new_handler([] { kiln::outOfMemory(); });
     kiln::setTraceMode(kiln::traceModeOf(std::getenv("KILN_TRACE")));
     Invocation inv{argc, argv, 0};
     kiln::runWithLargeStack(body, &inv);
-    std::fflush(stdout);
-    return inv.status;
+    return inv.status;  // exit flushes and checks standard output
 }

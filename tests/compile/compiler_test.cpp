@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cells/private_logs.h"
 #include "compile/compiler.h"
 #include "compile/layout.h"
 #include "compile/namelist.h"
@@ -33,6 +34,11 @@ protected:
         t["K"] = lambdas(2, makeAtom("a"));
         t["H"] = lambdas(2, makeAtom("b"));
         t["V"] = lambdas(3, tree("(c a b)"));
+        // The other combinators the evaluator builds at run time.
+        t["I"] = lambdas(1, makeAtom("a"));
+        t["J"] = lambdas(3, tree("(c a b)"));
+        t["T"] = lambdas(2, makeAtom("a"));
+        t["X"] = lambdas(2, makeAtom("a"));
         t["plus"] = lambdas(2, makeAtom("Z"));
         t["+"] = makeAtom("plus");
     }
@@ -121,14 +127,8 @@ CellRef places(int letters, int longs) {
     return body;
 }
 
-std::string readFile(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST_F(Compile, TwentySixBoundNamesFitAndTwentySevenDoNot) {
+    testing_logs::PrivateLogs logs;
     defs()[""] = makeAtom("0");
     defs()["fits"] = places(20, 6);
     EXPECT_EQ(compile().type, "Empty");
@@ -137,7 +137,7 @@ TEST_F(Compile, TwentySixBoundNamesFitAndTwentySevenDoNot) {
 
     defs()["placetoomany"] = places(20, 7);
     expectError(compile(), "Place", "placetoomany", "Place error in function placetoomany.");
-    EXPECT_NE(readFile("/tmp/redv.log").find("First placetoomany: "), std::string::npos);
+    EXPECT_NE(logs.read("/tmp/redv.log").find("First placetoomany: "), std::string::npos);
 
     defs().erase("placetoomany");
     defs()[""] = places(1, 26);

@@ -27,6 +27,57 @@ TEST_F(Join, TextsAndByteStrings) {
     EXPECT_EQ(text(call("cats", {pair(atom("[a]"), atom("[b]")), atom("[]")})), "[ab]");
 }
 
+// The handler of cats on an application that holds the only references.
+CellRef catsOwned(CellRef x, CellRef y) {
+    return builtinTable().at("cats").handler(apply(apply(makeAtom("cats"), std::move(x)), std::move(y)));
+}
+
+TEST_F(Join, UnsharedByteStringsGrowInPlace) {
+    // 63 bytes have one length digit, 64 need two: the payload moves.
+    CellRef acc = bytes(std::string(62, 'a'));
+    std::string want(62, 'a');
+    for (int i = 0; i < 200; ++i) {
+        acc = catsOwned(std::move(acc), bytes(i % 2 ? "b" : std::string("c\0d", 3)));
+        want += i % 2 ? "b" : std::string("c\0d", 3);
+        ASSERT_EQ(textOf(acc), textOf(bytes(want))) << i;
+    }
+    // Once it has room, the same cell grows.
+    Cell* before = acc.get();
+    acc = catsOwned(std::move(acc), bytes(""));
+    EXPECT_EQ(acc.get(), before);
+    EXPECT_EQ(byteStringPayload(acc.get()), want);
+}
+
+TEST_F(Join, UnsharedLiteralsGrowInPlace) {
+    CellRef acc = atom("[]");
+    for (int i = 0; i < 100; ++i) acc = catsOwned(std::move(acc), i % 2 ? atom("[x]") : pair(atom("[y]"), atom("[[z]]")));
+    std::string want;
+    for (int i = 0; i < 100; ++i) want += i % 2 ? "x" : "y[z]";
+    EXPECT_EQ(text(acc), "[" + want + "]");
+    EXPECT_EQ(atomText(acc).size(), want.size() + 2);
+}
+
+TEST_F(Join, SharedOrSameArgumentsAreCopied) {
+    CellRef x = bytes("ab");
+    EXPECT_EQ(byteStringPayload(catsOwned(x, bytes("cd")).get()), "abcd");
+    EXPECT_EQ(textOf(x), "(b)ab");  // still held here, so untouched
+    CellRef lit = atom("[ab]");
+    EXPECT_EQ(text(catsOwned(lit, atom("[c]"))), "[abc]");
+    EXPECT_EQ(text(lit), "[ab]");
+    // x joined to itself: both arguments are one cell.
+    CellRef self = bytes("xy");
+    CellRef app = apply(apply(makeAtom("cats"), self), self);
+    self = CellRef();
+    EXPECT_EQ(byteStringPayload(builtinTable().at("cats").handler(std::move(app)).get()), "xyxy");
+    // The partial application (cats x) held elsewhere keeps x.
+    CellRef head = apply(makeAtom("cats"), bytes("pq"));
+    CellRef out = builtinTable().at("cats").handler(apply(head, bytes("r")));
+    EXPECT_EQ(byteStringPayload(out.get()), "pqr");
+    EXPECT_EQ(byteStringPayload(rawRight(head.get())), "pq");
+    // An unclosed literal is joined by copying.
+    EXPECT_EQ(text(catsOwned(atom("[ab"), atom("[c]"))), "[abc]");
+}
+
 TEST_F(Join, NumbersJoinTheirDataBits) {
     // 5 is the data bits 1 1 1 0 1; 0 is the data bit 1.
     CellRef r = call("cats", {num(5), num(0)});
