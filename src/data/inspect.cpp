@@ -112,6 +112,8 @@ CellRef rawsBuiltin(CellRef app) {
 }
 
 CellRef leakBuiltin(CellRef app) {
+    // The program may read or change the atom's bytes from here on.
+    escapeAtom(rawRight(app.get()));
     return makeInteger(static_cast<int64_t>(reinterpret_cast<intptr_t>(rawRight(app.get()))));
 }
 
