@@ -401,4 +401,34 @@ std::string numeralText(const Cell* c) {
     return std::string(atomText(n));
 }
 
+uint64_t canonicalNumeralLength(const Cell* c) {
+    int64_t small;
+    const DecimalValue* kept = keptDecimal(c);
+    if (kept || keptSmall(c, small)) {
+        // Kept values belong to canonical texts: the text is its own form.
+        if (uint32_t span = rawSpan(c)) return span;
+        if (!kept || kept->isZero()) return atomText(c).size();
+        uint64_t n = (kept->magnitude.size() - 1) * 9 + (kept->negative ? 1 : 0);
+        for (uint32_t top = kept->magnitude.back(); top; top /= 10) ++n;
+        return n;
+    }
+    std::string_view t = atomText(c);
+    // Bytes that read as the digit 0 at the front of a decimal drop out.
+    auto significant = [](std::string_view d) {
+        size_t i = 0;
+        while (i < d.size() && (d[i] == '0' || !isDigit(static_cast<unsigned char>(d[i])))) ++i;
+        return d.size() - i;
+    };
+    if (t.size() >= 2 && t[0] == '0' && t[1] == '0') {
+        // "00", the zeros that set the scale, then the decimal.
+        size_t z = 0;
+        while (2 + z < t.size() && t[2 + z] == '0') ++z;
+        return 2 + z + significant(t.substr(2 + z));
+    }
+    bool negative = t.size() > 1 && t[0] == '0';
+    size_t digits = significant(negative ? t.substr(1) : t);
+    if (digits == 0) return 1;  // "0": there is no negative zero
+    return digits + (negative ? 1 : 0);
+}
+
 }  // namespace kiln

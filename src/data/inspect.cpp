@@ -95,6 +95,7 @@ CellRef rankBuiltin(CellRef app) {
         case 'e': return makeInteger(8);
         case 'i':
         case 'o': {
+            if (isNumeral(x)) return makeInteger(static_cast<int64_t>(canonicalNumeralLength(x)));
             std::string bits;
             if (!numberBits(x, bits)) return undefined();
             CellRef canonical = fromBits(bits);
