@@ -138,20 +138,22 @@ inline unsigned decimalWidth(uint32_t v) {
 }
 
 // Writes the numeral text of value (length n) at t, with its NUL.
-void writeNumeral(char* t, size_t n, const DecimalValue& value) {
-    const std::vector<uint32_t>& m = value.magnitude;
+void writeNumeral(char* t, size_t n, const uint32_t* m, size_t count, bool negative) {
     char* p = t + n;
     *p = 0;
-    for (size_t i = 0; i + 1 < m.size(); ++i) {
+    for (size_t i = 0; i + 1 < count; ++i) {
         p -= 9;
         writeNineDigits(p, m[i]);
     }
-    uint32_t top = m.back();
+    uint32_t top = m[count - 1];
     do {
         *--p = static_cast<char>('0' + top % 10);
         top /= 10;
     } while (top);
-    if (value.negative) *--p = '0';
+    if (negative) *--p = '0';
+}
+inline void writeNumeral(char* t, size_t n, const DecimalValue& value) {
+    writeNumeral(t, n, value.magnitude.data(), value.magnitude.size(), value.negative);
 }
 
 void releaseKept(Cell* c) {
@@ -269,6 +271,17 @@ CellRef makeNumeral(DecimalValue&& value) {
     NumeralBlock* b = new NumeralBlock{std::move(value)};
     setSlot(c, reinterpret_cast<uint64_t>(b) | kPendingTag);
     return CellRef::adopt(c);
+}
+
+std::string decimalText(const DecimalValue& value) {
+    const std::vector<uint32_t>& m = value.magnitude;
+    size_t top = m.size();
+    while (top > 0 && m[top - 1] == 0) --top;
+    if (top == 0) return "0";
+    size_t n = (top - 1) * 9 + decimalWidth(m[top - 1]) + (value.negative ? 1 : 0);
+    std::string out(n, '0');
+    writeNumeral(out.data(), n, m.data(), top, value.negative);
+    return out;
 }
 
 void materialiseText(const Cell* c) {

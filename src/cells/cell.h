@@ -311,6 +311,8 @@ struct DecimalValue {
 // A numeral atom of the value. Its text is the canonical numeral ("0",
 // "123", "0123" for -123); only its first two bytes are written now.
 CellRef makeNumeral(DecimalValue&& value);
+// The canonical numeral text of a value, as makeNumeral writes it.
+std::string decimalText(const DecimalValue& value);
 // The limbs a numeral keeps; null when it keeps none.
 const DecimalValue* keptDecimal(const Cell* numeral);
 // Lets a numeral keep the limbs of the value its text names.
