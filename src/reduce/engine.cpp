@@ -7,6 +7,7 @@
 #include "cells/integers.h"
 #include "front/definitions.h"
 #include "front/registry.h"
+#include "reduce/trace.h"
 
 namespace kiln {
 
@@ -317,7 +318,7 @@ void Machine::contract() {
     switch (r->kind) {
         case HeadKind::Builtin: {
             CellRef app = std::move(x);
-            x = r->handler(std::move(app));
+            x = callBuiltin(r->name.c_str(), r->arity, r->handler, std::move(app));
             return;
         }
         case HeadKind::Binding: {
@@ -389,6 +390,7 @@ void Machine::contract() {
             return;
         }
         case HeadKind::Defined: {
+            enteringDefinition(r->name);
             const CellRef& body = r->entry->second;
             if (shapeOf(body.get()) == 'u') {
                 // Take the parameters one by one; an inner binder of the same
