@@ -96,6 +96,87 @@ inline void noteAlloc() {
     if (++gStats.live > gStats.peakLive) gStats.peakLive = gStats.live;
 }
 
+// ---- numbers kept beside numeral texts ----------------------------------
+//
+// The slot of a numeral: 0 keeps nothing; kEscaped keeps nothing, ever; a
+// value with bit 0 set is a 54-bit value v as (v << 2) | 1; a block pointer
+// (16-byte aligned) keeps limbs, with kPendingTag added while the text is
+// still to be written.
+
+constexpr uint64_t kSlotMask = (uint64_t{1} << 56) - 1;
+constexpr uint64_t kEscaped = 4;
+constexpr uint64_t kPendingTag = 2;
+constexpr int64_t kSmallLimit = int64_t{1} << 53;
+
+struct NumeralBlock {
+    DecimalValue value;
+};
+
+inline bool isDigitByte(unsigned char ch) { return ch >= '0' && ch <= '9'; }
+inline bool isNumeralAtom(const Cell* c) { return isDigitByte(static_cast<unsigned char>(rawBytes(c)[0])); }
+
+inline uint64_t slotOf(const Cell* c) { return hiddenWord(c) & kSlotMask; }
+inline void setSlot(const Cell* c, uint64_t v) {
+    uint64_t& w = hiddenWord(c);
+    w = (w & ~kSlotMask) | (v & kSlotMask);
+}
+// The block a numeral's slot points at, or null.
+inline NumeralBlock* blockOf(const Cell* c) {
+    uint64_t s = slotOf(c);
+    if ((s & 1) || s <= kEscaped) return nullptr;
+    return reinterpret_cast<NumeralBlock*>(s & ~kPendingTag);
+}
+
+// The digits of v, exactly nine, at p.
+inline void writeNineDigits(char* p, uint32_t v) {
+    static const char pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    uint32_t hi = v / 10000000;  // the top two digits
+    uint32_t lo = v % 10000000;  // seven more
+    std::memcpy(p, pairs + 2 * hi, 2);
+    uint32_t a = lo / 100000, b = lo % 100000;  // 2 + 5
+    std::memcpy(p + 2, pairs + 2 * a, 2);
+    uint32_t c = b / 1000, d = b % 1000;  // 2 + 3
+    std::memcpy(p + 4, pairs + 2 * c, 2);
+    std::memcpy(p + 6, pairs + 2 * (d / 10), 2);
+    p[8] = static_cast<char>('0' + d % 10);
+}
+
+inline unsigned decimalWidth(uint32_t v) {
+    unsigned n = 1;
+    while (v >= 10) {
+        v /= 10;
+        ++n;
+    }
+    return n;
+}
+
+// Writes the numeral text of value (length n) at t, with its NUL.
+void writeNumeral(char* t, size_t n, const uint32_t* m, size_t count, bool negative) {
+    char* p = t + n;
+    *p = 0;
+    for (size_t i = 0; i + 1 < count; ++i) {
+        p -= 9;
+        writeNineDigits(p, m[i]);
+    }
+    uint32_t top = m[count - 1];
+    do {
+        *--p = static_cast<char>('0' + top % 10);
+        top /= 10;
+    } while (top);
+    if (negative) *--p = '0';
+}
+inline void writeNumeral(char* t, size_t n, const DecimalValue& value) {
+    writeNumeral(t, n, value.magnitude.data(), value.magnitude.size(), value.negative);
+}
+
+void releaseKept(Cell* c) {
+    if (!isNumeralAtom(c)) return;
+    delete blockOf(c);
+}
+
 // A cell made before counting was switched on may be freed after it.
 inline void noteFree() {
     if (__builtin_expect(!gCounting, 1)) return;
@@ -103,6 +184,7 @@ inline void noteFree() {
 }
 
 void freeAtom(Cell* c) {
+    releaseKept(c);
     uint64_t w = hiddenWord(c);
     size_t cls = static_cast<size_t>(w >> 56);
     void* base = reinterpret_cast<char*>(c) - 8;
@@ -153,8 +235,11 @@ void freeCell(Cell* c) {
 
 // ---- construction ---------------------------------------------------------
 
-CellRef makeAtom(std::string_view text) {
-    size_t n = text.size();
+namespace {
+
+// A new atom with room for n text bytes and the NUL, its header set from
+// the first byte f; the text itself is the caller's to write.
+Cell* allocateAtom(size_t n, unsigned char f) {
     size_t bytes = 8 + sizeof(Cell) + n + 1;
     size_t cls = (bytes + 7) / 8;
     char* base;
@@ -168,17 +253,100 @@ CellRef makeAtom(std::string_view text) {
     noteAlloc();
     Cell* c = reinterpret_cast<Cell*>(base + 8);
     *reinterpret_cast<uint64_t*>(base) = static_cast<uint64_t>(cls) << 56;
-    uint64_t h = hdr::kAtomBit;
-    if (n > 0) {
-        unsigned char f = static_cast<unsigned char>(text[0]);
-        if (((f >= '0' && f <= '9') || f == '[') && n < hdr::kSpanLimit)
-            h |= static_cast<uint64_t>(n) << hdr::kSpanShift;
-    }
+    uint64_t h = hdr::kAtomBit | 1;  // the reference handed back
+    if (n > 0 && (isDigitByte(f) || f == '[') && n < hdr::kSpanLimit) h |= static_cast<uint64_t>(n) << hdr::kSpanShift;
     c->header = h;
-    char* t = base + 8 + sizeof(Cell);
+    return c;
+}
+
+}  // namespace
+
+CellRef makeNumeral(DecimalValue&& value) {
+    std::vector<uint32_t>& m = value.magnitude;
+    while (!m.empty() && m.back() == 0) m.pop_back();
+    if (m.empty()) return makeAtom(std::string_view("0", 1));
+    size_t n = (m.size() - 1) * 9 + decimalWidth(m.back()) + (value.negative ? 1 : 0);
+    if (m.size() <= 2) {
+        // Short enough to write now, and small enough to keep as a value.
+        char buf[24];
+        writeNumeral(buf, n, value);
+        CellRef r = makeAtom(std::string_view(buf, n));
+        int64_t v = static_cast<int64_t>(m[0]) + (m.size() > 1 ? static_cast<int64_t>(m[1]) * 1000000000 : 0);
+        keepSmall(r.get(), value.negative ? -v : v);
+        return r;
+    }
+    Cell* c = allocateAtom(n, '1');
+    char* t = const_cast<char*>(rawBytes(c));
+    // The first two bytes now, so that kind and sign tests need no text.
+    char top[16];
+    unsigned width = decimalWidth(m.back());
+    DecimalValue head{false, {m.back()}};
+    writeNumeral(top, width, head);
+    if (value.negative) {
+        t[0] = '0';
+        t[1] = top[0];
+    } else {
+        t[0] = top[0];
+        t[1] = width >= 2 ? top[1] : static_cast<char>('0' + m[m.size() - 2] / 100000000);
+    }
+    t[n] = 0;
+    NumeralBlock* b = new NumeralBlock{std::move(value)};
+    setSlot(c, reinterpret_cast<uint64_t>(b) | kPendingTag);
+    return CellRef::adopt(c);
+}
+
+std::string decimalText(const DecimalValue& value) {
+    const std::vector<uint32_t>& m = value.magnitude;
+    size_t top = m.size();
+    while (top > 0 && m[top - 1] == 0) --top;
+    if (top == 0) return "0";
+    size_t n = (top - 1) * 9 + decimalWidth(m[top - 1]) + (value.negative ? 1 : 0);
+    std::string out(n, '0');
+    writeNumeral(out.data(), n, m.data(), top, value.negative);
+    return out;
+}
+
+void materialiseText(const Cell* c) {
+    NumeralBlock* b = blockOf(c);
+    if (!b) assertionFailed("b", __LINE__);
+    char* t = const_cast<char*>(rawBytes(c));
+    size_t n = (b->value.magnitude.size() - 1) * 9 + decimalWidth(b->value.magnitude.back()) + (b->value.negative ? 1 : 0);
+    writeNumeral(t, n, b->value);
+    setSlot(c, reinterpret_cast<uint64_t>(b));
+}
+
+const DecimalValue* keptDecimal(const Cell* numeral) {
+    if (!rawIsAtom(numeral) || !isNumeralAtom(numeral)) return nullptr;
+    NumeralBlock* b = blockOf(numeral);
+    return b ? &b->value : nullptr;
+}
+
+void keepDecimal(const Cell* numeral, DecimalValue&& value) {
+    if (!rawIsAtom(numeral) || !isNumeralAtom(numeral) || slotOf(numeral) != 0) return;
+    NumeralBlock* b = new NumeralBlock{std::move(value)};
+    setSlot(numeral, reinterpret_cast<uint64_t>(b));
+}
+
+void keepSmall(const Cell* numeral, int64_t value) {
+    if (!rawIsAtom(numeral) || !isNumeralAtom(numeral) || slotOf(numeral) != 0) return;
+    if (value >= kSmallLimit || value < -kSmallLimit) return;
+    setSlot(numeral, (static_cast<uint64_t>(value) << 2) | 1);
+}
+
+void escapeAtom(const Cell* atom) {
+    if (!rawIsAtom(atom) || !isNumeralAtom(atom)) return;
+    if (rawTextPending(atom)) materialiseText(atom);
+    delete blockOf(atom);
+    setSlot(atom, kEscaped);
+}
+
+CellRef makeAtom(std::string_view text) {
+    size_t n = text.size();
+    Cell* c = allocateAtom(n, n ? static_cast<unsigned char>(text[0]) : 0);
+    char* t = const_cast<char*>(rawBytes(c));
     if (n) std::memcpy(t, text.data(), n);
     t[n] = 0;
-    return CellRef(c);
+    return CellRef::adopt(c);
 }
 
 CellRef makeAtom(const char* text) {
@@ -370,12 +538,16 @@ inline int annotatedArity(const Cell* c) {
     return static_cast<int>((c->header >> hdr::kArityShift) & 0x3F) - hdr::kArityBias;
 }
 
-inline bool atomStarts(const Cell* c, char ch) { return rawIsAtom(c) && rawText(c)[0] == ch; }
+inline bool atomStarts(const Cell* c, char ch) { return rawIsAtom(c) && rawBytes(c)[0] == ch; }
 
 void annotateAtom(Cell* c) {
-    const char* t = rawText(c);
-    unsigned char f = static_cast<unsigned char>(t[0]);
+    unsigned char f = static_cast<unsigned char>(rawBytes(c)[0]);
     unsigned atomBit = 0x80;
+    if (isDigitByte(f)) {
+        // A numeral is data: its text is not needed for that.
+        setTop(c, atomBit | arityField(1));
+        return;
+    }
     if (f == ')' || f == ']') {
         setTop(c, atomBit | arityField(1));
         return;
@@ -502,10 +674,12 @@ void annotate(Cell* c) {
 // ---- hidden slot ----------------------------------------------------------
 
 void* atomSlot(const Cell* atom) {
+    if (isNumeralAtom(atom)) return nullptr;
     return reinterpret_cast<void*>(hiddenWord(atom) & ((uint64_t{1} << 56) - 1));
 }
 
 void setAtomSlot(Cell* atom, void* value) {
+    if (isNumeralAtom(atom)) return;
     uint64_t& w = hiddenWord(atom);
     w = (w & (uint64_t{0xFF} << 56)) | (reinterpret_cast<uint64_t>(value) & ((uint64_t{1} << 56) - 1));
 }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cells/diagnostics.h"
 
@@ -48,10 +49,27 @@ inline bool rawIsAtom(const Cell* c) { return (c->header & hdr::kAtomBit) != 0; 
 inline bool rawIsPair(const Cell* c) { return !rawIsAtom(c); }
 inline Cell* rawLeft(const Cell* c) { return static_cast<const PairCell*>(c)->l; }
 inline Cell* rawRight(const Cell* c) { return static_cast<const PairCell*>(c)->r; }
-inline const char* rawText(const Cell* c) { return reinterpret_cast<const char*>(c) + sizeof(Cell); }
-inline unsigned char rawFirst(const Cell* c) {
-    return rawIsAtom(c) ? static_cast<unsigned char>(rawText(c)[0]) : 0;
+// The stored bytes of an atom as they are in memory. A numeral made by
+// arithmetic may keep its text pending (see makeNumeral): then only its first
+// two bytes are written and rawText is the reader to use.
+inline const char* rawBytes(const Cell* c) { return reinterpret_cast<const char*>(c) + sizeof(Cell); }
+// Whether the atom's text is still to be written from the limbs it keeps.
+inline bool rawTextPending(const Cell* c) {
+    return (c->header & hdr::kAtomBit) &&
+           (*reinterpret_cast<const uint64_t*>(reinterpret_cast<const char*>(c) - 8) & 3) == 2;
 }
+void materialiseText(const Cell* c);  // writes a pending text
+// The atom's text, written first when it was pending.
+inline const char* rawText(const Cell* c) {
+    if (__builtin_expect(rawTextPending(c), 0)) materialiseText(c);
+    return rawBytes(c);
+}
+inline unsigned char rawFirst(const Cell* c) {
+    return rawIsAtom(c) ? static_cast<unsigned char>(rawBytes(c)[0]) : 0;
+}
+// The second byte of an atom's text (0 for a one-byte text), without
+// writing a pending text.
+inline unsigned char rawSecond(const Cell* c) { return static_cast<unsigned char>(rawBytes(c)[1]); }
 inline uint32_t rawSpan(const Cell* c) {
     return static_cast<uint32_t>((c->header & hdr::kSpanMask) >> hdr::kSpanShift);
 }
@@ -265,8 +283,52 @@ inline bool headIsConstructor(const CellRef& c) { return headIsConstructor(c.get
 
 // --- the hidden slot of an atom -------------------------------------------
 
+// A numeral's slot belongs to its number (below): for a numeral atomSlot
+// answers null and setAtomSlot does nothing.
 void* atomSlot(const Cell* atom);
 void setAtomSlot(Cell* atom, void* value);
+
+// --- numbers kept beside numeral texts ------------------------------------
+//
+// A numeral may keep its value beside its text: small ones a 64-bit value,
+// larger ones their base-10^9 limbs. A numeral made by makeNumeral has its
+// text written only when something reads it (rawText, atomText and every
+// reader built on them), so a chain of arithmetic converts once. The limbs
+// stay valid for the life of the atom, unless its address escapes to the
+// program (escapeAtom), which may then change its bytes directly: such an
+// atom keeps nothing beside its text from then on.
+
+// A signed decimal integer: the magnitude in base-10^9 limbs, least
+// significant first, with no high zero limbs (zero is empty and never
+// negative).
+struct DecimalValue {
+    bool negative = false;
+    std::vector<uint32_t> magnitude;
+
+    bool isZero() const { return magnitude.empty(); }
+};
+
+// A numeral atom of the value. Its text is the canonical numeral ("0",
+// "123", "0123" for -123); only its first two bytes are written now.
+CellRef makeNumeral(DecimalValue&& value);
+// The canonical numeral text of a value, as makeNumeral writes it.
+std::string decimalText(const DecimalValue& value);
+// The limbs a numeral keeps; null when it keeps none.
+const DecimalValue* keptDecimal(const Cell* numeral);
+// Lets a numeral keep the limbs of the value its text names.
+void keepDecimal(const Cell* numeral, DecimalValue&& value);
+// The 64-bit value a numeral keeps (false when it keeps none).
+inline bool keptSmall(const Cell* numeral, int64_t& out) {
+    uint64_t w = *reinterpret_cast<const uint64_t*>(reinterpret_cast<const char*>(numeral) - 8);
+    if (!(w & 1)) return false;
+    out = static_cast<int64_t>(w << 8) >> 10;
+    return true;
+}
+// Lets a numeral keep the value its text names, when it fits in 54 bits.
+void keepSmall(const Cell* numeral, int64_t value);
+// Writes a pending text and drops what the atom keeps beside it, for good:
+// its bytes are about to be reachable by address.
+void escapeAtom(const Cell* atom);
 
 // --- statistics -----------------------------------------------------------
 

@@ -19,7 +19,8 @@ struct DigitTable {
 const DigitTable gDigits;
 
 inline bool isAtomText(const Cell* c, const char* text) {
-    return rawIsAtom(c) && std::strcmp(rawText(c), text) == 0;
+    // The first byte first: a numeral's pending text stays unwritten.
+    return rawIsAtom(c) && rawBytes(c)[0] == text[0] && std::strcmp(rawText(c), text) == 0;
 }
 
 inline bool isDigit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
@@ -101,12 +102,10 @@ bool isNumber(const Cell* c) {
 
 bool isInteger(const Cell* c) {
     if (rawIsAtom(c)) {
-        const char* t = rawText(c);
-        unsigned char f = static_cast<unsigned char>(t[0]);
-        if (std::strcmp(t, "K") == 0) return true;
+        unsigned char f = rawFirst(c);
         if (f >= '1' && f <= '9') return true;
-        if (f == '0') return t[1] != '0';  // "0" itself, or a negative numeral
-        return false;
+        if (f == '0') return rawSecond(c) != '0';  // "0" itself, or a negative numeral
+        return f == 'K' && rawSecond(c) == 0;
     }
     if (!isBitChain(c) || !wellFormedChain(c)) return false;
     const Cell* b = chainBit(c);
@@ -119,8 +118,8 @@ bool isInteger(const Cell* c) {
 
 bool isNonNegative(const Cell* c) {
     if (rawIsAtom(c)) {
-        const char* t = rawText(c);
-        if (t[0] == '0' && t[1] != 0 && t[1] != '0') return false;
+        unsigned char f = rawFirst(c);
+        if (f == '0' && rawSecond(c) != 0 && rawSecond(c) != '0') return false;
         return true;
     }
     if (isBitChain(c) && isAtomText(chainBit(c), "K")) return false;
@@ -134,7 +133,7 @@ void requireNumber(const Cell* c) {
 // ---- integers -------------------------------------------------------------
 
 CellRef makeInteger(int64_t n) {
-    if (n == 0) return makeAtom("0");
+    if (n == 0) return makeAtom(std::string_view("0", 1));
     uint64_t m = n < 0 ? uint64_t{0} - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
     char buf[24];
     char* p = buf + sizeof buf;
@@ -144,7 +143,9 @@ CellRef makeInteger(int64_t n) {
         m /= 10;
     }
     if (n < 0) *--p = '0';
-    return makeAtom(std::string_view(p));
+    CellRef r = makeAtom(std::string_view(p));
+    keepSmall(r.get(), n);
+    return r;
 }
 
 CellRef formatDecimal(int64_t n) {
@@ -369,14 +370,15 @@ int64_t toInt64(const Cell* c) {
     bool nonNegative = isNonNegative(c);
     uint64_t m = 0;
     if (isNumeral(c)) {
-        std::string_view t = atomText(c);
-        std::string_view digits = (t[0] == '0' && t.size() > 1) ? t.substr(1) : t;
-        if (digits.size() <= 19) {
-            for (char ch : digits) m = m * 10 + static_cast<uint64_t>(isDigit(static_cast<unsigned char>(ch)) ? ch - '0' : 0);
+        int64_t small;
+        if (keptSmall(c, small)) return small;
+        if (const DecimalValue* kept = keptDecimal(c)) {
+            // The low 64 bits: the value modulo 2^64, limb by limb.
+            for (size_t i = kept->magnitude.size(); i-- > 0;) m = m * 1000000000 + kept->magnitude[i];
         } else {
-            std::vector<uint32_t> l = decimalToLimbs(digits);
-            if (!l.empty()) m = l[0];
-            if (l.size() > 1) m |= static_cast<uint64_t>(l[1]) << 32;
+            std::string_view t = atomText(c);
+            std::string_view digits = (t[0] == '0' && t.size() > 1) ? t.substr(1) : t;
+            for (char ch : digits) m = m * 10 + static_cast<uint64_t>(isDigit(static_cast<unsigned char>(ch)) ? ch - '0' : 0);
         }
     } else {
         std::string s;
@@ -397,6 +399,36 @@ std::string numeralText(const Cell* c) {
     if (isNumeral(c)) return std::string(atomText(c));
     CellRef n = fromBits(toBits(c));
     return std::string(atomText(n));
+}
+
+uint64_t canonicalNumeralLength(const Cell* c) {
+    int64_t small;
+    const DecimalValue* kept = keptDecimal(c);
+    if (kept || keptSmall(c, small)) {
+        // Kept values belong to canonical texts: the text is its own form.
+        if (uint32_t span = rawSpan(c)) return span;
+        if (!kept || kept->isZero()) return atomText(c).size();
+        uint64_t n = (kept->magnitude.size() - 1) * 9 + (kept->negative ? 1 : 0);
+        for (uint32_t top = kept->magnitude.back(); top; top /= 10) ++n;
+        return n;
+    }
+    std::string_view t = atomText(c);
+    // Bytes that read as the digit 0 at the front of a decimal drop out.
+    auto significant = [](std::string_view d) {
+        size_t i = 0;
+        while (i < d.size() && (d[i] == '0' || !isDigit(static_cast<unsigned char>(d[i])))) ++i;
+        return d.size() - i;
+    };
+    if (t.size() >= 2 && t[0] == '0' && t[1] == '0') {
+        // "00", the zeros that set the scale, then the decimal.
+        size_t z = 0;
+        while (2 + z < t.size() && t[2 + z] == '0') ++z;
+        return 2 + z + significant(t.substr(2 + z));
+    }
+    bool negative = t.size() > 1 && t[0] == '0';
+    size_t digits = significant(negative ? t.substr(1) : t);
+    if (digits == 0) return 1;  // "0": there is no negative zero
+    return digits + (negative ? 1 : 0);
 }
 
 }  // namespace kiln

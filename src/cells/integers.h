@@ -55,6 +55,9 @@ CellRef bitsToChain(std::string_view bits);
 
 // The numeral text of a number cell (a chain is converted through its bits).
 std::string numeralText(const Cell* c);
+// The length of the canonical numeral of a numeral atom's value (what
+// fromBits(toBits(c)) would write), read from the text or the kept value.
+uint64_t canonicalNumeralLength(const Cell* numeral);
 
 // Bit-string helpers.
 inline bool getBit(std::string_view s, size_t i) {

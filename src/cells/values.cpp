@@ -13,7 +13,7 @@ char numberClass(Cell* c) {
     if (rawDataMark(c)) return 'u';
     if (rawIsAtom(c)) {
         unsigned char f = rawFirst(c);
-        if (f >= '0' && f <= '9') return (f == '0' && rawText(c)[1] == '0') ? 'o' : 'i';
+        if (f >= '0' && f <= '9') return (f == '0' && rawSecond(c) == '0') ? 'o' : 'i';
         return 'w';
     }
     Cell* l = rawLeft(c);

@@ -95,6 +95,7 @@ CellRef rankBuiltin(CellRef app) {
         case 'e': return makeInteger(8);
         case 'i':
         case 'o': {
+            if (isNumeral(x)) return makeInteger(static_cast<int64_t>(canonicalNumeralLength(x)));
             std::string bits;
             if (!numberBits(x, bits)) return undefined();
             CellRef canonical = fromBits(bits);
@@ -112,6 +113,8 @@ CellRef rawsBuiltin(CellRef app) {
 }
 
 CellRef leakBuiltin(CellRef app) {
+    // The program may read or change the atom's bytes from here on.
+    escapeAtom(rawRight(app.get()));
     return makeInteger(static_cast<int64_t>(reinterpret_cast<intptr_t>(rawRight(app.get()))));
 }
 

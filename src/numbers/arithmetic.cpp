@@ -41,10 +41,12 @@ CellRef realOp(const Operands& o, Fn fn) {
 
 template <typename Fn>
 CellRef integerOp(const Operands& o, Fn fn) {
-    Integer x, y;
-    if (!readInteger(o.x, x) || !readInteger(o.y, y)) return undefined();
-    std::optional<Integer> r = fn(x, y);
-    return r ? integerCell(*r) : undefined();
+    Integer sx, sy;
+    const Integer* x = integerView(o.x, sx);
+    const Integer* y = integerView(o.y, sy);
+    if (!x || !y) return undefined();
+    std::optional<Integer> r = fn(*x, *y);
+    return r ? integerCell(std::move(*r)) : undefined();
 }
 
 template <typename Fn>

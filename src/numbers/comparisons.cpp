@@ -23,9 +23,11 @@ int order(Cell* x, Cell* y, char cls) {
         return a == b ? 0 : 2;
     }
     case 'i': {
-        Integer a, b;
-        if (!readInteger(x, a) || !readInteger(y, b)) return 2;
-        return compare(a, b);
+        Integer sa, sb;
+        const Integer* a = integerView(x, sa);
+        const Integer* b = integerView(y, sb);
+        if (!a || !b) return 2;
+        return compare(*a, *b);
     }
     case 'o': {
         Fraction a, b;
@@ -72,6 +74,9 @@ CellRef equality(const CellRef& app, bool wantSame) {
     bool equal;
     if (cx == 'e') {
         equal = realValue(a[0]) == realValue(a[1]);
+    } else if (const Integer *u = keptDecimal(a[0]), *v = keptDecimal(a[1]); u && v) {
+        // Kept limbs belong to canonical numerals: equal values, equal texts.
+        equal = compare(*u, *v) == 0;
     } else if (cx == 'i' || cx == 'o') {
         std::string p, q;
         if (!numeralOf(a[0], p) || !numeralOf(a[1], q)) return undefined();

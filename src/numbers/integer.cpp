@@ -20,30 +20,68 @@ std::string numeralString(const Integer& n) {
     return digits;
 }
 
-CellRef integerCell(const Integer& n) { return makeAtom(numeralString(n)); }
+CellRef integerCell(Integer&& n) { return makeNumeral(std::move(n)); }
+CellRef integerCell(const Integer& n) { return makeNumeral(Integer(n)); }
 
-bool readInteger(const Cell* c, Integer& out) {
+namespace {
+
+// Whether every byte is a digit: then the text is the canonical numeral of
+// its value, and the numeral may keep the value beside it.
+bool allDigits(std::string_view t) {
+    for (char ch : t)
+        if (ch < '0' || ch > '9') return false;
+    return true;
+}
+
+}  // namespace
+
+const Integer* integerView(const Cell* c, Integer& scratch) {
     if (rawIsAtom(c)) {
-        if (rawFirst(c) < '0' || rawFirst(c) > '9') return false;
-        out = parseNumeral(atomText(c));
-        return true;
+        unsigned char f = rawFirst(c);
+        if (f < '0' || f > '9') return nullptr;
+        if (const Integer* kept = keptDecimal(c)) return kept;
+        int64_t v;
+        if (keptSmall(c, v)) {
+            scratch.negative = v < 0;
+            uint64_t m = v < 0 ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+            scratch.magnitude.clear();
+            for (; m; m /= kDecimalBase) scratch.magnitude.push_back(static_cast<uint32_t>(m % kDecimalBase));
+            return &scratch;
+        }
+        std::string_view text = atomText(c);
+        scratch = parseNumeral(text);
+        if (text.size() > 18 && allDigits(text)) {
+            // Read once: the numeral keeps its limbs for the next operation.
+            keepDecimal(c, Integer(scratch));
+            if (const Integer* kept = keptDecimal(c)) return kept;
+        }
+        return &scratch;
     }
     std::string text;
-    if (!numeralOf(c, text)) return false;
-    out = parseNumeral(text);
+    if (!numeralOf(c, text)) return nullptr;
+    scratch = parseNumeral(text);
+    return &scratch;
+}
+
+bool readInteger(const Cell* c, Integer& out) {
+    const Integer* v = integerView(c, out);
+    if (!v) return false;
+    if (v != &out) out = *v;
     return true;
 }
 
 bool readInt64(const Cell* c, int64_t& out) {
-    if (rawIsAtom(c) && atomText(c) == "K") {
+    if (rawIsAtom(c) && rawFirst(c) == 'K' && rawSecond(c) == 0) {
         out = 0;
         return true;
     }
-    Integer n;
-    if (!readInteger(c, n)) return false;
+    if (smallInteger(c, out)) return true;
+    Integer scratch;
+    const Integer* n = integerView(c, scratch);
+    if (!n) return false;
     uint64_t m = 0;
-    for (size_t i = n.magnitude.size(); i-- > 0;) m = m * kDecimalBase + n.magnitude[i];
-    out = static_cast<int64_t>(n.negative ? uint64_t{0} - m : m);
+    for (size_t i = n->magnitude.size(); i-- > 0;) m = m * kDecimalBase + n->magnitude[i];
+    out = static_cast<int64_t>(n->negative ? uint64_t{0} - m : m);
     return true;
 }
 

@@ -13,18 +13,19 @@
 
 namespace kiln::numbers {
 
-struct Integer {
-    bool negative = false;  // never set for zero
-    Limbs magnitude;        // base 10^9
-
-    bool isZero() const { return magnitude.empty(); }
-};
+// A sign and a base-10^9 magnitude; the numeral cells keep the same form.
+using Integer = DecimalValue;
 
 Integer parseNumeral(std::string_view text);
 std::string numeralString(const Integer& n);
+// A numeral of n; its text is written only when something reads it.
+CellRef integerCell(Integer&& n);
 CellRef integerCell(const Integer& n);
 // A well-formed number of class 'i' (a numeral or a chain); false otherwise.
 bool readInteger(const Cell* c, Integer& out);
+// The same value without a copy where the numeral keeps its limbs: points at
+// the kept value or at scratch; null for anything readInteger refuses.
+const Integer* integerView(const Cell* c, Integer& scratch);
 
 // The low 64 bits of a well-formed integer with its sign applied (larger
 // numbers wrap); the atom "K", the chain of no bits, reads as 0.

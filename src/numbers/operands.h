@@ -42,8 +42,11 @@ CellRef truth(bool value);  // "K" or "H"
 // else (longer numerals, fractions, chains, other kinds).
 inline bool smallInteger(const Cell* c, int64_t& out) {
     if (!rawIsAtom(c)) return false;
-    const char* t = rawText(c);
-    unsigned char f = static_cast<unsigned char>(t[0]);
+    unsigned char f = rawFirst(c);
+    if (f < '0' || f > '9') return false;
+    if (keptSmall(c, out)) return true;
+    if (rawTextPending(c)) return false;  // long: its limbs are kept
+    const char* t = rawBytes(c);
     bool negative = false;
     if (f == '0') {
         if (t[1] == 0) {
@@ -64,6 +67,7 @@ inline bool smallInteger(const Cell* c, int64_t& out) {
         v = v * 10 + (d - '0');
     }
     out = negative ? -v : v;
+    keepSmall(c, out);
     return true;
 }
 
