@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "front/lexer.h"
 #include "front/names.h"
 
 namespace kiln {
@@ -96,29 +95,6 @@ std::string sourceForm(std::string_view shown) {
     return out;
 }
 
-// The position in the raw text of the byte at pos of normalizeSpacing(text).
-size_t rawPosition(std::string_view text, size_t pos, std::string_view normalized) {
-    size_t nonSpace = 0;
-    size_t limit = pos < normalized.size() ? pos : normalized.size();
-    for (size_t i = 0; i < limit; ++i)
-        if (!isSpace(normalized[i])) ++nonSpace;
-    bool atSpace = pos < normalized.size() && isSpace(normalized[pos]);
-    size_t seen = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (isSpace(text[i])) continue;
-        if (seen == nonSpace) {
-            if (atSpace) {
-                size_t j = i;
-                while (j > 0 && isSpace(text[j - 1])) --j;
-                return j;
-            }
-            return i;
-        }
-        ++seen;
-    }
-    return text.size();
-}
-
 std::string visible(std::string_view s) {
     std::string out;
     for (char c : s) {
@@ -163,14 +139,12 @@ std::string hintFor(const ErrorRecord& record) { return gName.empty() ? "" : hin
 
 std::string hintFor(const ErrorRecord& record, std::string_view name, std::string_view text) {
     const std::string& type = record.type;
-    if (type == "Match") {
+    if (type == "Match" || type == "Comma" || type == "Built") {
         if (record.position < 0) return "";
-        return render(name, text, static_cast<size_t>(record.position), "");
-    }
-    if (type == "Comma" || type == "Built") {
-        if (record.position < 0) return "";
-        std::string normalized = normalizeSpacing(text);
-        return render(name, text, rawPosition(text, static_cast<size_t>(record.position), normalized), "");
+        // A position on the blank after a comma stands for what follows it.
+        size_t pos = static_cast<size_t>(record.position);
+        while (type == "Built" && pos < text.size() && isSpace(text[pos])) ++pos;
+        return render(name, text, pos, "");
     }
     std::string definition;
     std::string word;
