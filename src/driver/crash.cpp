@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cells/diagnostics.h"
 #include "reduce/trace.h"
 
 namespace kiln {
@@ -77,10 +78,8 @@ void restoreDefault(int sig) {
 void onFault(int sig, siginfo_t* info, void*) {
     uintptr_t addr = reinterpret_cast<uintptr_t>(info->si_addr);
     if (gStackLow && addr + kGuardReach >= gStackLow && addr < gStackLow + 65536) {
-        static const char msg[] = "kiln: out of memory\n";
-        ssize_t ignored = ::write(2, msg, sizeof msg - 1);
-        (void)ignored;
-        ::_exit(255);
+        // The same end as when cells run out.
+        outOfMemory();
     }
     const char* builtin = gCallState.builtin;
     if (builtin) {
