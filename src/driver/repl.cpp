@@ -169,7 +169,9 @@ void show(const CellRef& value) {
 }
 
 // Adds the definitions among the pieces and evaluates the expression among
-// them, if any. The session changes only when every check passes.
+// them, if any; for a file's text (no expression allowed) the first piece,
+// its main expression, is left out. The session changes only when every
+// check passes.
 void enter(Session& session, const std::string& input, bool expressionAllowed) {
     std::string error;
     int64_t position = -1;
@@ -186,6 +188,8 @@ void enter(Session& session, const std::string& input, bool expressionAllowed) {
     std::vector<Definition> added;
     for (size_t i = 0; i < pieces.size(); ++i) {
         if (pieces[i].empty()) continue;
+        // A file's first piece is its main expression, whatever its form.
+        if (i == 0 && !expressionAllowed) continue;
         std::string key = definedKey(pieces[i]);
         if (key.empty()) {
             if (i == 0 && expressionAllowed) expression = pieces[i];
@@ -241,8 +245,8 @@ bool loadFile(Session& session, const std::string& path) {
         return false;
     }
     size_t before = session.definitions.size();
-    enter(session, "0," + text, false);
-    std::printf("%zu definitions\n", session.definitions.size() - before);
+    enter(session, text, false);
+    if (isatty(0)) std::printf("%zu definitions\n", session.definitions.size() - before);
     return true;
 }
 
