@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -23,7 +24,7 @@ constexpr uintptr_t kGuardReach = uintptr_t{1} << 20;
 // pages are never mapped.
 constexpr uintptr_t kLowAddresses = 65536;
 
-alignas(16) char gAltStack[1 << 16];
+constexpr size_t kAltStackSize = size_t{1} << 16;
 
 // Async-signal-safe output: write(2) only.
 struct Line {
@@ -119,11 +120,16 @@ void installCrashHandlers() {
         }
         pthread_attr_destroy(&attr);
     }
-    stack_t ss;
-    std::memset(&ss, 0, sizeof ss);
-    ss.ss_sp = gAltStack;
-    ss.ss_size = sizeof gAltStack;
-    sigaltstack(&ss, nullptr);
+    // The alternate stack is mapped on its own: a sanitizer unmaps a
+    // thread's alternate stack when the thread ends.
+    void* alt = mmap(nullptr, kAltStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (alt != MAP_FAILED) {
+        stack_t ss;
+        std::memset(&ss, 0, sizeof ss);
+        ss.ss_sp = alt;
+        ss.ss_size = kAltStackSize;
+        sigaltstack(&ss, nullptr);
+    }
 
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
