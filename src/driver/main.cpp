@@ -110,12 +110,12 @@ bool readProgramFile(const char* path, std::string& text) {
 // The argument vector a program sees: the interpreter, the program's name
 // and its arguments, ending with a null pointer. It lives for the process.
 char** argumentVector(char* interpreter, char* programName, char** arguments, int count) {
-    auto* v = new std::vector<char*>;
-    v->push_back(interpreter);
-    v->push_back(programName);
-    for (int i = 0; i < count; ++i) v->push_back(arguments[i]);
-    v->push_back(nullptr);
-    return v->data();
+    static std::vector<char*> v;
+    v.push_back(interpreter);
+    v.push_back(programName);
+    for (int i = 0; i < count; ++i) v.push_back(arguments[i]);
+    v.push_back(nullptr);
+    return v.data();
 }
 
 int runProgram(std::string text, char** vector, const char* sourceName) {
