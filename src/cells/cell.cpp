@@ -463,12 +463,40 @@ void annotatePair(Cell* c) {
 
 }  // namespace
 
+// The parts of a pair are annotated before the pair, with a stack of its own
+// so that a deep graph costs no machine stack.
 void annotate(Cell* c) {
     if (rawAnnotated(c)) return;
-    if (rawIsAtom(c))
+    if (rawIsAtom(c)) {
         annotateAtom(c);
-    else
+        return;
+    }
+    if (rawAnnotated(rawLeft(c)) && rawAnnotated(rawRight(c))) {
         annotatePair(c);
+        return;
+    }
+    std::vector<Cell*> todo{c};
+    while (!todo.empty()) {
+        Cell* t = todo.back();
+        if (rawAnnotated(t)) {
+            todo.pop_back();
+            continue;
+        }
+        if (rawIsAtom(t)) {
+            annotateAtom(t);
+            todo.pop_back();
+            continue;
+        }
+        Cell* l = rawLeft(t);
+        Cell* r = rawRight(t);
+        if (!rawAnnotated(l) || !rawAnnotated(r)) {
+            if (!rawAnnotated(r)) todo.push_back(r);
+            if (!rawAnnotated(l)) todo.push_back(l);
+            continue;
+        }
+        annotatePair(t);
+        todo.pop_back();
+    }
 }
 
 // ---- hidden slot ----------------------------------------------------------

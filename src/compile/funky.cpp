@@ -1,6 +1,7 @@
 #include "compile/funky.h"
 
 #include <cstring>
+#include <vector>
 
 #include "front/names.h"
 
@@ -12,28 +13,34 @@ bool isAtomText(const Cell* c, const char* text) { return rawIsAtom(c) && std::s
 
 bool namesSomething(const Cell* bound) { return rawIsAtom(bound) && isName(atomText(bound)); }
 
-const Cell* search(const Cell* e) {
-    if (rawIsAtom(e)) return nullptr;
-    const Cell* m = rawLeft(e);
-    const Cell* x = rawRight(e);
-    if (rawIsAtom(m)) return search(x);
-    const Cell* g = rawLeft(m);
-    const Cell* y = rawRight(m);
-    if (rawIsPair(g)) {
-        if (isAtomText(rawLeft(g), "{")) {
-            if (!namesSomething(rawRight(g))) return e;
-            if (const Cell* f = search(y)) return f;
-            return search(x);
+// Depth first, function part before argument part: a stack of the cells
+// still to search, the next one on top.
+const Cell* search(const Cell* root) {
+    std::vector<const Cell*> todo{root};
+    while (!todo.empty()) {
+        const Cell* e = todo.back();
+        todo.pop_back();
+        if (rawIsAtom(e)) continue;
+        const Cell* m = rawLeft(e);
+        const Cell* x = rawRight(e);
+        todo.push_back(x);
+        if (rawIsAtom(m)) continue;
+        const Cell* g = rawLeft(m);
+        const Cell* y = rawRight(m);
+        if (rawIsPair(g)) {
+            if (isAtomText(rawLeft(g), "{")) {
+                if (!namesSomething(rawRight(g))) return e;
+                todo.push_back(y);
+            } else {
+                todo.push_back(m);
+            }
+        } else if (isAtomText(g, "\\")) {
+            if (!namesSomething(y)) return e;
+        } else {
+            todo.push_back(y);
         }
-        if (const Cell* f = search(m)) return f;
-        return search(x);
     }
-    if (isAtomText(g, "\\")) {
-        if (!namesSomething(y)) return e;
-        return search(x);
-    }
-    if (const Cell* f = search(y)) return f;
-    return search(x);
+    return nullptr;
 }
 
 }  // namespace

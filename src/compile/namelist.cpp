@@ -44,21 +44,37 @@ const Cell* binderSiteBound(const Cell* c) {
     return (f == '\\' || f == '{') ? x : nullptr;
 }
 
-void collectBound(const Cell* c, bool letters, std::set<std::string, std::less<>>& out) {
-    if (rawIsAtom(c)) return;
-    if (const Cell* x = binderSiteBound(c)) {
-        std::string_view t = atomText(x);
-        if (isName(t) && isLetter(t) == letters) out.emplace(t);
-        return;
+void collectBound(const Cell* root, bool letters, std::set<std::string, std::less<>>& out) {
+    std::vector<const Cell*> todo{root};
+    while (!todo.empty()) {
+        const Cell* c = todo.back();
+        todo.pop_back();
+        if (rawIsAtom(c)) continue;
+        if (const Cell* x = binderSiteBound(c)) {
+            std::string_view t = atomText(x);
+            if (isName(t) && isLetter(t) == letters) out.emplace(t);
+            continue;
+        }
+        todo.push_back(rawRight(c));
+        todo.push_back(rawLeft(c));
     }
-    collectBound(rawLeft(c), letters, out);
-    collectBound(rawRight(c), letters, out);
 }
 
 // Free global names, with the keys bound around the current subterm counted.
+// The walk keeps its own stack: a visit of a cell, the entry into a binder's
+// scope (its body follows), or the exit from one.
 struct GlobalWalk {
     std::map<std::string, int, std::less<>> bound;
     std::map<std::string, CellRef, std::less<>> found;
+
+    enum Kind { kVisit, kEnter, kExit };
+    struct Item {
+        Kind kind;
+        const Cell* cell;  // kVisit: the cell; kEnter: the bound part
+        const Cell* body;  // kEnter: the scope
+        std::map<std::string, int, std::less<>>::iterator key;  // kExit
+    };
+    std::vector<Item> todo;
 
     void atom(const Cell* c) {
         std::string_view t = atomText(c);
@@ -67,19 +83,22 @@ struct GlobalWalk {
         found.emplace(std::string(t), CellRef(const_cast<Cell*>(c)));
     }
 
+    void visit(const Cell* c) { todo.push_back(Item{kVisit, c, nullptr, {}}); }
+    void enter(const Cell* binder, const Cell* body) { todo.push_back(Item{kEnter, binder, body, {}}); }
+
     void scoped(const Cell* binder, const Cell* body) {
         std::string key;
         if (!boundKey(binder, &key)) {
-            walk(body);
+            visit(body);
             return;
         }
         auto it = bound.try_emplace(key, 0).first;
         ++it->second;
-        walk(body);
-        if (--it->second == 0) bound.erase(it);
+        todo.push_back(Item{kExit, nullptr, nullptr, it});
+        visit(body);
     }
 
-    void walk(const Cell* c) {
+    void step(const Cell* c) {
         if (rawIsAtom(c)) {
             atom(c);
             return;
@@ -88,13 +107,28 @@ struct GlobalWalk {
             case 'u':  // ((\ x) body)
                 scoped(rawRight(rawLeft(c)), rawRight(c));
                 return;
-            case 'i':  // ((({ p) v) body)
-                walk(rawRight(rawLeft(c)));
-                scoped(rawRight(rawLeft(rawLeft(c))), rawRight(c));
+            case 'i':  // ((({ p) v) body): the value first, outside the scope
+                enter(rawRight(rawLeft(rawLeft(c))), rawRight(c));
+                visit(rawRight(rawLeft(c)));
                 return;
             default:
-                walk(rawLeft(c));
-                walk(rawRight(c));
+                visit(rawRight(c));
+                visit(rawLeft(c));
+        }
+    }
+
+    void walk(const Cell* root) {
+        visit(root);
+        while (!todo.empty()) {
+            Item item = todo.back();
+            todo.pop_back();
+            switch (item.kind) {
+                case kVisit: step(item.cell); break;
+                case kEnter: scoped(item.cell, item.body); break;
+                case kExit:
+                    if (--item.key->second == 0) bound.erase(item.key);
+                    break;
+            }
         }
     }
 };

@@ -13,9 +13,20 @@ CellRef binding(const CellRef& head, CellRef pattern, CellRef value, CellRef bod
     return apply(head, std::move(pattern), std::move(value), std::move(body));
 }
 
-CellRef expand(Cell* e) {
-    if (rawIsAtom(e)) return CellRef(e);
-    CellRef built = rebuildPair(e, expand(rawLeft(e)), expand(rawRight(e)));
+CellRef expandBinding(CellRef built);
+
+// Bottom-up: both parts of a pair first, then the pair itself.
+struct Expand {
+    RewritePlan plan(Cell* e, int) {
+        if (rawIsAtom(e)) return RewritePlan::answer(CellRef(e));
+        return RewritePlan().then(rawLeft(e)).then(rawRight(e));
+    }
+    CellRef join(Cell* e, int, const RewritePlan&, CellRef* parts) {
+        return expandBinding(rebuildPair(e, std::move(parts[0]), std::move(parts[1])));
+    }
+};
+
+CellRef expandBinding(CellRef built) {
     Cell* b = built.get();
     if (shapeOf(b) != 'i') return built;
     Cell* p = rawRight(rawLeft(rawLeft(b)));
@@ -33,6 +44,9 @@ CellRef expand(Cell* e) {
 
 }  // namespace
 
-CellRef expandPairPatterns(CellRef e) { return expand(e.get()); }
+CellRef expandPairPatterns(CellRef e) {
+    Expand step;
+    return rewriteTree(e.get(), 0, step);
+}
 
 }  // namespace kiln

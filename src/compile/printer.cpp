@@ -1,6 +1,7 @@
 #include "compile/printer.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "cells/integers.h"
 #include "cells/values.h"
@@ -116,37 +117,62 @@ using AtomWriter = void (*)(std::string&, const Cell*);
 // part A stands in the buffer: a group loses its final ")" and takes B; a
 // capital or operator text takes a short B directly; anything else is put
 // in parentheses. Only the text of A is ever shifted, and such an A is an
-// atom or a run of juxtaposed atoms, so the whole print stays linear.
-void emit(std::string& out, const Cell* c, AtomWriter atom) {
-    if (rawIsAtom(c)) {
+// atom or a run of juxtaposed atoms, so the whole print stays linear. The
+// pairs still being printed wait on a stack of their own: a pair whose
+// function part is being printed, or one whose argument part is and which
+// closes with ")" after it.
+void emit(std::string& out, const Cell* root, AtomWriter atom) {
+    struct Pending {
+        const Cell* pair;
+        size_t start;
+        bool closing;  // the argument part is being printed
+    };
+    std::vector<Pending> stack;
+    const Cell* c = root;
+    for (;;) {
+        // Down the function parts to an atom.
+        while (!rawIsAtom(c)) {
+            stack.push_back(Pending{c, out.size(), false});
+            c = rawLeft(c);
+        }
         atom(out, c);
-        return;
+        // Up while the parts below are printed.
+        for (;;) {
+            if (stack.empty()) return;
+            Pending& p = stack.back();
+            if (p.closing) {
+                out += ')';
+                stack.pop_back();
+                continue;
+            }
+            size_t start = p.start;
+            const Cell* r = rawRight(p.pair);
+            bool aOpens = out[start] == '(';
+            if (aOpens && out.size() > start + 1 && out[start + 1] != ')') {
+                out.pop_back();
+                out += ' ';
+                p.closing = true;
+                c = r;
+                break;
+            }
+            if (!aOpens && nameLike(static_cast<unsigned char>(out[start])) && rawIsAtom(r)) {
+                // Only an atom can print as a text that juxtaposes.
+                size_t b = out.size();
+                atom(out, r);
+                stack.pop_back();
+                if (juxtaposable(std::string_view(out).substr(b))) continue;
+                out.insert(b, 1, ' ');
+                out.insert(start, 1, '(');
+                out += ')';
+                continue;
+            }
+            out.insert(start, 1, '(');
+            out += ' ';
+            p.closing = true;
+            c = r;
+            break;
+        }
     }
-    size_t start = out.size();
-    emit(out, rawLeft(c), atom);
-    const Cell* r = rawRight(c);
-    bool aOpens = out[start] == '(';
-    if (aOpens && out.size() > start + 1 && out[start + 1] != ')') {
-        out.pop_back();
-        out += ' ';
-        emit(out, r, atom);
-        out += ')';
-        return;
-    }
-    if (!aOpens && nameLike(static_cast<unsigned char>(out[start])) && rawIsAtom(r)) {
-        // Only an atom can print as a text that juxtaposes.
-        size_t b = out.size();
-        atom(out, r);
-        if (juxtaposable(std::string_view(out).substr(b))) return;
-        out.insert(b, 1, ' ');
-        out.insert(start, 1, '(');
-        out += ')';
-        return;
-    }
-    out.insert(start, 1, '(');
-    out += ' ';
-    emit(out, r, atom);
-    out += ')';
 }
 
 }  // namespace

@@ -8,6 +8,13 @@ namespace kiln {
 
 namespace {
 
+// Two modes: kBinder looks for the binders of the old name (its free
+// occurrences name a global definition and stay), kInScope renames every
+// occurrence inside the scope of a binder that kBinder changed.
+enum Mode { kBinder, kInScope };
+
+enum Case { kRebuild, kRenamedBinding, kBinding, kRenamedLambda, kLambda };
+
 struct Renaming {
     std::string_view old;
     CellRef name;
@@ -22,44 +29,34 @@ struct Renaming {
     static Cell* pattern(Cell* e) { return rawRight(rawLeft(rawLeft(e))); }
     static Cell* value(Cell* e) { return rawRight(rawLeft(e)); }
 
-    CellRef bindingWith(Cell* e, CellRef pattern, CellRef v) const {
-        return apply(CellRef(head(e)), std::move(pattern), std::move(v), inScope(rawRight(e)));
-    }
-
-    CellRef lambdaWith(Cell* e, CellRef binder) const { return makePair(std::move(binder), inScope(rawRight(e))); }
-
-    CellRef binder(Cell* e) const {
-        if (rawIsAtom(e)) return CellRef(e);
+    RewritePlan plan(Cell* e, int mode) {
+        if (rawIsAtom(e))
+            return RewritePlan::answer(mode == kInScope && atomText(e) == old ? name : CellRef(e));
+        RewritePlan p;
         switch (shapeOf(e)) {
             case 'i':
-                if (binds(pattern(e))) return bindingWith(e, name, binder(value(e)));
-                break;
+                if (mode == kBinder && !binds(pattern(e))) break;
+                // The value lies in the scope of an outer binder too.
+                p.tag = binds(pattern(e)) ? kRenamedBinding : kBinding;
+                return p.then(value(e), mode).then(rawRight(e), kInScope);
             case 'u':
-                if (binds(rawRight(rawLeft(e)))) return lambdaWith(e, makePair(CellRef(rawLeft(rawLeft(e))), name));
-                break;
+                if (mode == kBinder && !binds(rawRight(rawLeft(e)))) break;
+                p.tag = binds(rawRight(rawLeft(e))) ? kRenamedLambda : kLambda;
+                return p.then(rawRight(e), kInScope);
         }
-        return rebuildPair(e, binder(rawLeft(e)), binder(rawRight(e)));
+        return p.then(rawLeft(e), mode).then(rawRight(e), mode);
     }
 
-    CellRef inScope(Cell* e) const {
-        if (rawIsAtom(e)) return atomText(e) == old ? name : CellRef(e);
-        switch (shapeOf(e)) {
-            case 'i': {
-                // The value lies in the scope of the outer binder too.
-                Cell* p = pattern(e);
-                CellRef v = inScope(value(e));
-                if (binds(p)) return bindingWith(e, name, std::move(v));
-                CellRef body = inScope(rawRight(e));
-                if (v.get() == value(e) && body.get() == rawRight(e)) return CellRef(e);
-                return apply(CellRef(head(e)), CellRef(p), std::move(v), std::move(body));
-            }
-            case 'u': {
-                Cell* b = rawLeft(e);
-                if (binds(rawRight(b))) return lambdaWith(e, makePair(CellRef(rawLeft(b)), name));
-                return rebuildPair(e, CellRef(b), inScope(rawRight(e)));
-            }
+    CellRef join(Cell* e, int, const RewritePlan& p, CellRef* parts) {
+        switch (p.tag) {
+            case kRenamedBinding: return apply(CellRef(head(e)), name, std::move(parts[0]), std::move(parts[1]));
+            case kBinding:
+                if (parts[0].get() == value(e) && parts[1].get() == rawRight(e)) return CellRef(e);
+                return apply(CellRef(head(e)), CellRef(pattern(e)), std::move(parts[0]), std::move(parts[1]));
+            case kRenamedLambda: return makePair(makePair(CellRef(rawLeft(rawLeft(e))), name), std::move(parts[0]));
+            case kLambda: return rebuildPair(e, CellRef(rawLeft(e)), std::move(parts[0]));
+            default: return rebuildPair(e, std::move(parts[0]), std::move(parts[1]));
         }
-        return rebuildPair(e, inScope(rawLeft(e)), inScope(rawRight(e)));
     }
 };
 
@@ -67,12 +64,12 @@ struct Renaming {
 
 CellRef renameBinder(CellRef e, std::string_view old, std::string_view name) {
     Renaming r{old, makeAtom(name)};
-    return r.binder(e.get());
+    return rewriteTree(e.get(), kBinder, r);
 }
 
 CellRef renameInScope(CellRef e, std::string_view old, std::string_view name) {
     Renaming r{old, makeAtom(name)};
-    return r.inScope(e.get());
+    return rewriteTree(e.get(), kInScope, r);
 }
 
 CellRef renameLongBinders(CellRef body, const NameList& longNames, NameList letters) {

@@ -29,18 +29,35 @@ uint64_t mix(uint64_t x) {
 }
 
 // Structural hashes of the cells of one graph, each distinct cell once.
+// Both are worked out from the leaves up with a stack of their own, so a deep
+// graph costs no machine stack.
 class Hashes {
 public:
-    uint64_t of(const Cell* c) {
-        if (rawIsAtom(c)) return mix(std::hash<std::string_view>()(atomText(c)));
-        auto it = memo_.find(c);
-        if (it != memo_.end()) return it->second;
-        uint64_t h = mix(of(rawLeft(c)) * 0x9e3779b97f4a7c15ULL + of(rawRight(c)) + 0x632be59bd9b4e019ULL);
-        memo_.emplace(c, h);
-        return h;
+    uint64_t of(const Cell* root) {
+        if (rawIsAtom(root)) return atomHash(root);
+        std::vector<const Cell*> todo{root};
+        while (!todo.empty()) {
+            const Cell* c = todo.back();
+            if (memo_.count(c)) {
+                todo.pop_back();
+                continue;
+            }
+            const Cell* l = rawLeft(c);
+            const Cell* r = rawRight(c);
+            bool lDone = rawIsAtom(l) || memo_.count(l), rDone = rawIsAtom(r) || memo_.count(r);
+            if (!lDone) todo.push_back(l);
+            if (!rDone) todo.push_back(r);
+            if (!lDone || !rDone) continue;
+            memo_.emplace(c, mix(known(l) * 0x9e3779b97f4a7c15ULL + known(r) + 0x632be59bd9b4e019ULL));
+            todo.pop_back();
+        }
+        return memo_.at(root);
     }
 
 private:
+    static uint64_t atomHash(const Cell* c) { return mix(std::hash<std::string_view>()(atomText(c))); }
+    uint64_t known(const Cell* c) const { return rawIsAtom(c) ? atomHash(c) : memo_.at(c); }
+
     std::unordered_map<const Cell*, uint64_t> memo_;
 };
 
@@ -75,24 +92,43 @@ bool sameCells(const Cell* a, const Cell* b) {
 
 using Done = std::unordered_map<const Cell*, CellRef>;
 
-CellRef share(Cell* e, Hashes& hashes, std::unordered_multimap<uint64_t, CellRef>& cells, Done& done) {
-    if (rawIsPair(e)) {
-        auto d = done.find(e);
-        if (d != done.end()) return d->second;
-    }
-    uint64_t h = hashes.of(e);
-    auto [from, to] = cells.equal_range(h);
-    for (auto it = from; it != to; ++it)
-        if (sameCells(it->second.get(), e)) {
-            if (rawIsPair(e)) done.emplace(e, it->second);
-            return it->second;
+// A cell equal to one in the table becomes that one; otherwise its parts are
+// shared first and the result enters the table.
+struct Share {
+    Hashes& hashes;
+    std::unordered_multimap<uint64_t, CellRef>& cells;
+    Done& done;
+
+    RewritePlan plan(Cell* e, int) {
+        if (rawIsPair(e)) {
+            auto d = done.find(e);
+            if (d != done.end()) return RewritePlan::answer(d->second);
         }
-    CellRef out = rawIsAtom(e) ? CellRef(e)
-                               : rebuildPair(e, share(rawLeft(e), hashes, cells, done),
-                                             share(rawRight(e), hashes, cells, done));
-    cells.emplace(h, out);
-    if (rawIsPair(e)) done.emplace(e, out);
-    return out;
+        uint64_t h = hashes.of(e);
+        auto [from, to] = cells.equal_range(h);
+        for (auto it = from; it != to; ++it)
+            if (sameCells(it->second.get(), e)) {
+                if (rawIsPair(e)) done.emplace(e, it->second);
+                return RewritePlan::answer(it->second);
+            }
+        if (rawIsAtom(e)) {
+            cells.emplace(h, CellRef(e));
+            return RewritePlan::answer(CellRef(e));
+        }
+        return RewritePlan().then(rawLeft(e)).then(rawRight(e));
+    }
+
+    CellRef join(Cell* e, int, const RewritePlan&, CellRef* parts) {
+        CellRef out = rebuildPair(e, std::move(parts[0]), std::move(parts[1]));
+        cells.emplace(hashes.of(e), out);
+        done.emplace(e, out);
+        return out;
+    }
+};
+
+CellRef share(Cell* e, Hashes& hashes, std::unordered_multimap<uint64_t, CellRef>& cells, Done& done) {
+    Share step{hashes, cells, done};
+    return rewriteTree(e, 0, step);
 }
 
 // Whether annotating the atom would meet a name without a definition.
@@ -105,16 +141,30 @@ bool namesMissingDefinition(const Cell* atom) {
 
 class Missing {
 public:
-    bool in(const Cell* c) {
-        if (rawIsAtom(c)) return namesMissingDefinition(c);
-        auto it = memo_.find(c);
-        if (it != memo_.end()) return it->second;
-        bool m = in(rawLeft(c)) || in(rawRight(c));
-        memo_.emplace(c, m);
-        return m;
+    bool in(const Cell* root) {
+        if (rawIsAtom(root)) return namesMissingDefinition(root);
+        std::vector<const Cell*> todo{root};
+        while (!todo.empty()) {
+            const Cell* c = todo.back();
+            if (memo_.count(c)) {
+                todo.pop_back();
+                continue;
+            }
+            const Cell* l = rawLeft(c);
+            const Cell* r = rawRight(c);
+            bool lDone = rawIsAtom(l) || memo_.count(l), rDone = rawIsAtom(r) || memo_.count(r);
+            if (!lDone) todo.push_back(l);
+            if (!rDone) todo.push_back(r);
+            if (!lDone || !rDone) continue;
+            memo_.emplace(c, known(l) || known(r));
+            todo.pop_back();
+        }
+        return memo_.at(root);
     }
 
 private:
+    bool known(const Cell* c) const { return rawIsAtom(c) ? namesMissingDefinition(c) : memo_.at(c); }
+
     std::unordered_map<const Cell*, bool> memo_;
 };
 

@@ -21,7 +21,79 @@ CellRef operatorNode(char c, CellRef a, CellRef b) { return apply(apply(characte
 }  // namespace
 
 Parser::Parser(std::string_view text) : index_(text), text_(text) {
-    if (!index_.balanced()) malformed(index_.faultPosition());
+    if (!index_.balanced()) {
+        malformed(index_.faultPosition());
+        return;
+    }
+    parseDeepGroups();
+}
+
+namespace {
+constexpr size_t kMemoDepth = 32;
+std::pair<size_t, size_t> pieceKey(Piece p) { return {p.begin, p.end}; }
+}  // namespace
+
+CellRef Parser::takeKept(const Kept& k) {
+    if (k.failure >= 0) malformed(static_cast<size_t>(k.failure));
+    return k.tree;
+}
+
+// The tree of a piece from the kept trees; else parsed now, and kept, with a
+// fault state of its own, when the deep groups ask for it.
+template <class Parse>
+CellRef Parser::kept(KeptTrees& trees, Piece piece, Parse parse) {
+    if (trees.empty() && !keeping_) return parse();
+    auto key = pieceKey(piece);
+    auto it = trees.find(key);
+    if (it != trees.end()) return takeKept(it->second);
+    if (!keeping_) return parse();
+    keeping_ = false;  // the pieces inside are parsed as usual
+    bool failed = failed_;
+    int64_t position = failurePosition_;
+    failed_ = false;
+    failurePosition_ = -1;
+    Kept k;
+    k.tree = parse();
+    k.failure = failed_ ? failurePosition_ : -1;
+    failed_ = failed;
+    failurePosition_ = position;
+    keeping_ = true;
+    return trees.emplace(key, std::move(k)).first->second.tree;
+}
+
+void Parser::parseDeepGroups() {
+    // Groups close in an order that puts every group after the groups inside
+    // it, so a group parsed at its closer finds those kept already.
+    std::string_view t = text_;
+    std::vector<size_t> open;
+    std::vector<size_t> deep;  // closers of the groups to keep, in closing order
+    for (size_t i = 0; i < t.size(); ++i) {
+        char c = t[i];
+        if (c == '[') {
+            i = index_.skip(i) - 1;
+        } else if (c == '(' || c == '{') {
+            open.push_back(i);
+        } else if (c == ')' || c == '}') {
+            if (open.size() % kMemoDepth == 0) deep.push_back(open.back());
+            open.pop_back();
+        }
+    }
+    if (deep.empty()) return;
+    keeping_ = true;
+    for (size_t p : deep) {
+        size_t q = index_.match(p);
+        Piece inner{p + 1, q};
+        if (t[p] == '{') {
+            braceList(inner);
+            continue;
+        }
+        expression(inner);
+        SeparatorList args = splitTopLevel(index_, inner, ",");
+        if (args.empty()) continue;
+        expression(headPiece(args));
+        while (!args.empty()) expression(popFrontPiece(args));
+    }
+    keeping_ = false;
 }
 
 CellRef Parser::malformed(size_t position) {
@@ -34,10 +106,11 @@ CellRef Parser::malformed(size_t position) {
 
 CellRef Parser::expression(Piece piece) {
     if (!index_.balanced()) return makeAtom("}");
-    return level(1, piece);
+    return kept(keptExpressions_, piece, [&] { return level(1, piece); });
 }
 
 CellRef Parser::braceList(Piece piece) {
+    return kept(keptBraceLists_, piece, [&] {
     SeparatorList list = splitTopLevel(index_, piece, ",");
     CellRef r = expression(tailPiece(index_, list));
     while (!list.empty()) {
@@ -45,6 +118,7 @@ CellRef Parser::braceList(Piece piece) {
         r = operatorNode(',', std::move(x), std::move(r));
     }
     return r;
+    });
 }
 
 CellRef Parser::level(int k, Piece piece) {

@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 #include "cells/cell.h"
 #include "front/lexer.h"
@@ -52,6 +54,28 @@ private:
     CellRef juxtaposition(Piece piece);
     CellRef term(Piece piece);
     CellRef malformed(size_t position);
+
+    // Deep nesting: the groups at every kMemoDepth-th level of parentheses
+    // and braces are parsed first, innermost first, and their trees kept, so
+    // the recursion of the levels never goes deeper than kMemoDepth groups.
+    // Each kept parse carries the first fault it met; a parse that takes a
+    // kept tree takes that fault where the parse would have met it.
+    struct Kept {
+        CellRef tree;
+        int64_t failure = -1;
+    };
+    struct PieceHash {
+        size_t operator()(const std::pair<size_t, size_t>& p) const { return p.first * 0x9E3779B97F4A7C15ULL ^ p.second; }
+    };
+    using KeptTrees = std::unordered_map<std::pair<size_t, size_t>, Kept, PieceHash>;
+    void parseDeepGroups();
+    template <class Parse>
+    CellRef kept(KeptTrees& trees, Piece piece, Parse parse);
+    CellRef takeKept(const Kept& k);
+
+    KeptTrees keptExpressions_;
+    KeptTrees keptBraceLists_;
+    bool keeping_ = false;
 
     BracketIndex index_;
     std::string_view text_;

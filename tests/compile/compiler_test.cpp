@@ -217,19 +217,32 @@ TEST_F(Compile, DefinitionsShareEqualSubexpressions) {
     EXPECT_FALSE(SharedExpressionTable::instance().contains(inMain));
 }
 
+// Every phase walks bodies of any depth on the test's own stack: nested to
+// the right, to the left, through lambdas, bindings, pair patterns and
+// quoted expressions.
 TEST_F(Compile, DeepBodiesCompile) {
-    onLargeStack([this] {
-        defs()["gg"] = lambdas(1, makeAtom("a"));
-        CellRef body = makeAtom("x");
-        for (int i = 0; i < 1000000; ++i) body = makePair(makeAtom("gg"), body);
-        defs()[""] = makePair(makePair(makeAtom("\\"), makeAtom("x")), body);
-        EXPECT_EQ(compile().type, "Empty");
-        // Renaming walks the same depth.
-        CellRef named = makePair(makePair(makeAtom("\\"), makeAtom("count")), body);
-        CellRef renamed = renameLongBinders(named, boundLongNames(named), boundLetters(named));
-        EXPECT_TRUE(nameListEmpty(boundLongNames(renamed)));
-        defs().clear();
-    });
+    const int n = 400000;  // far beyond what recursion on an 8 MB stack reaches
+    defs()["gg"] = lambdas(1, makeAtom("a"));
+    CellRef right = makeAtom("x");
+    for (int i = 0; i < n; ++i) right = makePair(makeAtom("gg"), right);
+    CellRef left = makeAtom("gg");
+    for (int i = 0; i < n; ++i) left = makePair(left, makeAtom("x"));
+    CellRef scopes = makeAtom("count");
+    for (int i = 0; i < n / 20; ++i) {
+        CellRef pattern = makePair(makeAtom("count"), makeAtom("other"));
+        scopes = apply(makeAtom("{"), pattern, makeAtom("x"), std::move(scopes));
+        scopes = makePair(makePair(makeAtom("\\"), makeAtom("count")), std::move(scopes));
+    }
+    // One quoted expression around a deep one (each quote prints the whole
+    // expression it holds, so quotes are not nested here).
+    CellRef quoted = makePair(makeAtom("`"), right);
+    defs()[""] = makePair(makePair(makeAtom("\\"), makeAtom("x")), apply(makeAtom("gg"), quoted, left, scopes));
+    EXPECT_EQ(compile().type, "Empty");
+    // Renaming walks the same depth.
+    CellRef named = makePair(makePair(makeAtom("\\"), makeAtom("count")), right);
+    CellRef renamed = renameLongBinders(named, boundLongNames(named), boundLetters(named));
+    EXPECT_TRUE(nameListEmpty(boundLongNames(renamed)));
+    defs().clear();
 }
 
 }  // namespace

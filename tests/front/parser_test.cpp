@@ -116,42 +116,63 @@ TEST(Parser, BraceList) {
     EXPECT_EQ(treeString(parseBraceList("")), "}");
 }
 
-struct Deep {
-    std::string text;
-    CellRef result;
-};
-
-void parseDeep(void* p) {
-    auto* d = static_cast<Deep*>(p);
-    d->result = parseExpression(d->text);
-}
-
-CellRef parseOnLargeStack(std::string text) {
-    Deep d{std::move(text), {}};
-    runWithLargeStack(parseDeep, &d);
-    return std::move(d.result);
-}
+// Deep texts are parsed on the test's own stack: the parser's recursion is
+// bounded whatever the nesting.
+CellRef parseDeep(std::string text) { return parseExpression(text); }
 
 TEST(Parser, DeepNesting) {
-    const size_t n = 100000;
-    CellRef parens = parseOnLargeStack(std::string(n, '(') + "x" + std::string(n, ')'));
+    const size_t n = 1000000;
+    CellRef parens = parseDeep(std::string(n, '(') + "x" + std::string(n, ')'));
     ASSERT_TRUE(parens);
     EXPECT_EQ(treeString(parens), "x");
-    CellRef calls = parseOnLargeStack([&] {
+    CellRef calls = parseDeep([&] {
         std::string s;
         for (size_t i = 0; i < n; ++i) s += "g(";
         return s + "x" + std::string(n, ')');
     }());
     ASSERT_TRUE(calls);
-    CellRef braces = parseOnLargeStack([&] {
+    CellRef braces = parseDeep([&] {
         std::string s;
         for (size_t i = 0; i < n; ++i) s += "p{";
         return s + "v" + std::string(n, '}') + "b";
     }());
     ASSERT_TRUE(braces);
-    CellRef literal = parseOnLargeStack(std::string(n, '[') + std::string(n, ']'));
+    CellRef literal = parseDeep(std::string(n, '[') + std::string(n, ']'));
     ASSERT_TRUE(literal);
     EXPECT_EQ(atomText(literal).size(), 2 * n);
+}
+
+// Nested groups deep enough to be parsed ahead give the trees and the first
+// fault a parse in text order gives.
+TEST(Parser, DeepGroupsParseAsShallowOnes) {
+    auto wrap = [](std::string s, int levels) {
+        for (int i = 0; i < levels; ++i) s = "g(a+" + s + " x,{p{v}q})";
+        return s;
+    };
+    // 100 levels, against four layers of 25 parsed alone and put together
+    // (a layer alone is too shallow to be parsed ahead).
+    CellRef deep = parseExpression(wrap(wrap(wrap(wrap("x", 25), 25), 25), 25));
+    ASSERT_TRUE(deep);
+    std::string layer = treeString(parseExpression(wrap("hole", 25)));
+    std::string expected = treeString(parseExpression(wrap("x", 25)));
+    for (int i = 0; i < 3; ++i) {
+        std::string outer = layer;
+        outer.replace(outer.find("hole"), 4, expected);
+        expected = outer;
+    }
+    EXPECT_EQ(treeString(deep), expected);
+
+    // Two malformed pieces: the one a parse in text order meets first is
+    // reported, deep or not.
+    std::string deepBad = std::string(70, '(') + "g((X,Y))" + std::string(70, ')');
+    std::string shallowBad = "h((Z,W))";
+    int64_t pos = -2;
+    EXPECT_FALSE(parseExpression(deepBad + " " + shallowBad, &pos));  // left fold: deep first
+    EXPECT_EQ(pos, 70 + 3);
+    EXPECT_FALSE(parseExpression(shallowBad + " " + deepBad, &pos));
+    EXPECT_EQ(pos, 3);
+    EXPECT_FALSE(parseExpression(shallowBad + ";" + deepBad, &pos));  // right fold: the last piece first
+    EXPECT_EQ(pos, 9 + 70 + 3);
 }
 
 TEST(Parser, LongChains) {

@@ -51,6 +51,7 @@ UNARY_OPS = "~!\"$"
 WORDS = ["foo", "bar", "baz", "qux", "twice", "mix", "pick", "swap", "step", "go", "lst",
          "head", "more", "than", "zap", "wrap", "pair", "fold", "odd", "even", "keep",
          "_tmp", "a_b"]
+UNDEFINED = ["hi", "nowhere", "zork"]  # words no program defines
 LETTERS = "abcdefghijklmnopqrstuvwyz"  # x is the main expression's parameter
 TEXT_CHARS = "abcdefghijklmnopqrstuvwxyzABCXYZ0123456789 +-*/=<>?;:.!~$#&|'@{}\\\"`pqr"
 
@@ -62,6 +63,9 @@ class Gen:
         self.redefined = set()
         self.used = set()
         self.plain = False  # only variables, numerals, texts and capitals
+        # Some programs name no capital, so that the combinators the engine
+        # builds by itself (truth values, pairs, the unit) are the only ones.
+        self.capitals = rng.random() < 0.75
 
     # -- leaves ------------------------------------------------------------
 
@@ -106,6 +110,8 @@ class Gen:
         r = self.r
         k = r.random()
         if self.plain:
+            if k < 0.15:
+                return r.choice(UNDEFINED)  # reported as undefined, if reachable
             return [lambda: self.variable(env), self.numeral, self.text,
                     lambda: r.choice(CAPITALS)][min(3, int(k * 4))]()
         if k < 0.3:
@@ -117,7 +123,7 @@ class Gen:
         if k < 0.65:
             return "init" + self.text()
         if k < 0.75:
-            return r.choice(CAPITALS)
+            return r.choice(CAPITALS) if self.capitals else self.numeral()
         if k < 0.85 and self.defs:
             return r.choice(self.defs)[0]
         if k < 0.92:
@@ -158,7 +164,7 @@ class Gen:
             name = self.param()
             value = self.expr(env, d)
             return "(" + name + "{" + value + "}" + self.expr(env + [name], d) + ")"
-        if k < 0.63:
+        if k < 0.63 and self.capitals:
             lo, hi = self.param(), self.param()
             value = "V(" + self.expr(env, d) + "," + self.expr(env, d) + ")"
             return "(" + lo + " " + hi + "{" + value + "}" + self.expr(env + [lo, hi], d) + ")"
@@ -170,7 +176,7 @@ class Gen:
             return "load(" + self.loadable() + ")"
         if k < 0.86:
             # Application by juxtaposition, with and without spaces.
-            sep = r.choice([" ", "", " "])
+            sep = r.choice([" ", "", " ", "\n"])
             return "(" + self.expr(env, d) + sep + self.expr(env, d) + ")"
         if k < 0.9:
             return self.effect(env, d)
@@ -199,6 +205,8 @@ class Gen:
             lambda: r.choice("KSBCV") + "(" + self.expr(env, d) + ")",
             lambda: self.expr(env, d),
         ]
+        if not self.capitals:
+            del values[2:4]
         v = r.choice(values)()
         k = r.random()
         if k < 0.35:
@@ -246,7 +254,8 @@ class Gen:
             # A prelude combinator, an operator or a builtin redefined.
             pick = r.random()
             if pick < 0.4:
-                name = r.choice(CAPITALS)
+                # The engine builds K, H, V, I and J itself: favour them.
+                name = r.choice("KHVIJ") if r.random() < 0.5 else r.choice(CAPITALS)
                 shown = name
             elif pick < 0.7:
                 name = r.choice(BINARY_OPS + "~!$")
@@ -270,6 +279,10 @@ class Gen:
             text = name + "\\n\\acc\\n<1?acc;" + name + "(n-1," + step + ")"
             self.defs.append((name + "(" + str(r.randint(0, 30)) + ")", 1))
             return text
+        if k < 0.27:
+            # A constant that needs itself: the cycle report.
+            self.defs.append((name, 0))
+            return name + "\\" + r.choice(["", "1+", "V 1 "]) + name
         if k < 0.32:
             body = self.expr([], 2)
             nullary = r.random() < 0.4

@@ -22,6 +22,7 @@ finished runs are compared.
 
 import argparse
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -38,30 +39,35 @@ SANITIZER_MARKS = (b"ERROR: AddressSanitizer", b"ERROR: LeakSanitizer", b"runtim
 
 
 class Outcome:
-    def __init__(self, status, out, err, timed_out):
+    def __init__(self, status, out, err, timed_out, wall):
         self.status, self.out, self.err, self.timed_out = status, out, err, timed_out
+        self.wall = wall
 
     def key(self):
         return (self.status, self.out, self.err)
 
 
-def run_kiln(kiln, program, args=(), stdin=None, cwd=None, engine=None, timeout=10.0):
+def run_kiln(kiln, words, stdin=None, cwd=None, engine=None, timeout=10.0, extra_env=None):
+    """Runs kiln with the words after it (the program file and its
+    arguments)."""
     env = dict(os.environ, NO_COLOR="")
     env.pop("KILN_STATS", None)
     env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
     env.setdefault("UBSAN_OPTIONS", "print_stacktrace=1")
     if engine:
         env["KILN_ENGINE"] = engine
+    env.update(extra_env or {})
+    start = time.monotonic()
     with open(stdin or os.devnull, "rb") as inp:
-        child = subprocess.Popen([kiln, program] + list(args), stdin=inp, stdout=subprocess.PIPE,
+        child = subprocess.Popen([kiln] + list(words), stdin=inp, stdout=subprocess.PIPE,
                                  stderr=subprocess.PIPE, cwd=cwd, env=env, start_new_session=True)
         try:
             out, err = child.communicate(timeout=timeout)
-            return Outcome(child.returncode, out, err, False)
+            return Outcome(child.returncode, out, err, False, time.monotonic() - start)
         except subprocess.TimeoutExpired:
             os.killpg(child.pid, signal.SIGKILL)
             out, err = child.communicate()
-            return Outcome(child.returncode, out, err, True)
+            return Outcome(child.returncode, out, err, True, time.monotonic() - start)
 
 
 def golden_cases():
@@ -73,16 +79,38 @@ def golden_cases():
     return sorted(cases)
 
 
+def lines_of(path):
+    with open(path, encoding="utf-8", errors="surrogateescape") as f:
+        lines = f.read().split("\n")
+    if lines and lines[-1] == "":
+        lines.pop()
+    return lines
+
+
 def case_inputs(case):
+    """The command words, standard input and environment of a golden case,
+    as tests/programs/run-case makes them."""
     base = case[:-3]
-    args = []
+    words, stdin, env = [case], None, {}
+    if os.path.exists(base + ".cmd"):
+        words, stdin = [], case
+        for line in lines_of(base + ".cmd"):
+            if line == "@FILE":
+                words.append(case)
+            elif line == "@TEXT":
+                with open(case, encoding="utf-8", errors="surrogateescape") as f:
+                    words.append(f.read().rstrip("\n"))
+            else:
+                words.append(line)
     if os.path.exists(base + ".args"):
-        with open(base + ".args", encoding="utf-8", errors="surrogateescape") as f:
-            args = f.read().split("\n")
-        if args and args[-1] == "":
-            args.pop()
-    stdin = base + ".in" if os.path.exists(base + ".in") else None
-    return args, stdin
+        words += lines_of(base + ".args")
+    if os.path.exists(base + ".in"):
+        stdin = base + ".in"
+    if os.path.exists(base + ".env"):
+        for line in lines_of(base + ".env"):
+            name, _, value = line.partition("=")
+            env[name] = value
+    return words, stdin, env
 
 
 def show(outcome):
@@ -130,25 +158,35 @@ class Runner:
         print(report)
         sys.stdout.flush()
 
-    def differs(self, program, args=(), stdin=None, cwd=None, check=True, timeout=None):
+    def differs(self, words, stdin=None, cwd=None, check=True, timeout=None, env=None):
         """Runs a program on both engines; answers a report of the
         difference (or, with check, of a fault), or None (also when either
         run timed out). Golden programs may ask for a signal."""
         timeout = timeout or self.o.timeout
-        a = run_kiln(self.kiln, program, args, stdin, cwd, "graph", timeout)
-        b = run_kiln(self.kiln, program, args, stdin, cwd, "compiled", timeout)
+        a = run_kiln(self.kiln, words, stdin, cwd, "graph", timeout, env)
+        b = run_kiln(self.kiln, words, stdin, cwd, "compiled", timeout, env)
+        if a.timed_out != b.timed_out:
+            # One engine may just be much slower: give it six times longer.
+            if a.timed_out:
+                a = run_kiln(self.kiln, words, stdin, cwd, "graph", 6 * timeout, env)
+            else:
+                b = run_kiln(self.kiln, words, stdin, cwd, "compiled", 6 * timeout, env)
         if a.timed_out or b.timed_out:
-            self.timeouts += 1
-            return None
-        faults = [(engine, faults_of(o) if check else []) for engine, o in (("graph", a), ("compiled", b))]
+            done = b if a.timed_out else a
+            if done.timed_out or done.wall >= timeout / 4:
+                self.timeouts += 1
+                return None
+            # One engine ran on long after the other had finished.
+        faults = [(engine, faults_of(o) if check and not o.timed_out else [])
+                  for engine, o in (("graph", a), ("compiled", b))]
         faults = ["%s on KILN_ENGINE=%s" % (f, engine) for engine, fs in faults for f in fs]
-        if a.key() == b.key() and not faults:
+        if a.key() == b.key() and a.timed_out == b.timed_out and not faults:
             return None
         title = ("=== " + ", ".join(faults) + "\n") if faults else ""
         return title + "=== KILN_ENGINE=graph: " + show(a) + "\n=== KILN_ENGINE=compiled: " + show(b)
 
     def attacked(self, program):
-        a = run_kiln(self.kiln, program, timeout=self.o.timeout)
+        a = run_kiln(self.kiln, [program], timeout=self.o.timeout)
         if a.timed_out:
             self.timeouts += 1
             return None
@@ -159,9 +197,9 @@ class Runner:
 
     def golden(self):
         for case in golden_cases():
-            args, stdin = case_inputs(case)
-            report = self.differs(case, args, stdin, os.path.dirname(case), check=False,
-                                  timeout=max(self.o.timeout, 120.0))
+            words, stdin, env = case_inputs(case)
+            report = self.differs(words, stdin, os.path.dirname(case), check=False,
+                                  timeout=max(self.o.timeout, 120.0), env=env)
             self.ran += 1
             if report:
                 self.failures += 1
@@ -180,7 +218,7 @@ class Runner:
             text = generate.program(self.o.seed, index)
             with open(path, "w", encoding="utf-8", errors="surrogateescape") as f:
                 f.write(text)
-            report = self.differs(path) if self.o.mode == "diff" else self.attacked(path)
+            report = self.differs([path]) if self.o.mode == "diff" else self.attacked(path)
             self.ran += 1
             if report:
                 self.failures += 1
@@ -189,6 +227,7 @@ class Runner:
                     print("stopping after %d failures" % self.failures)
                     break
             index += 1
+        shutil.rmtree(self.work, ignore_errors=True)
 
 
 def main():
