@@ -530,15 +530,16 @@ void* trampoline(void* p) {
 
 void runWithLargeStack(void (*fn)(void*), void* arg) {
     // The stack is reserved, not committed: pages are touched only as deep
-    // walks reach them. Under an address-space limit the reservation is
-    // halved until it fits, but kept well above the main thread's 8 MiB;
-    // a walk that still runs out of it meets the guard page, which the
-    // driver's fault handler reports as running out of memory.
+    // walks reach them. Try smaller reservations where the host refuses;
+    // under a tight address-space limit the walks run on the main stack,
+    // which leaves the memory to cells, and a walk that still runs out of
+    // stack meets its guard page, which the driver's fault handler reports
+    // as running out of memory.
     Trampoline t{fn, arg};
-    for (size_t mib = size_t{16} << 10; mib >= 64; mib /= 2) {
+    for (size_t gib : {16, 4, 1}) {
         pthread_attr_t attr;
         if (pthread_attr_init(&attr) != 0) break;
-        pthread_attr_setstacksize(&attr, mib << 20);
+        pthread_attr_setstacksize(&attr, gib << 30);
         pthread_t th;
         int rc = pthread_create(&th, &attr, trampoline, &t);
         pthread_attr_destroy(&attr);
