@@ -704,7 +704,11 @@ void* trampoline(void* p) {
 
 void runWithLargeStack(void (*fn)(void*), void* arg) {
     // The stack is reserved, not committed: pages are touched only as deep
-    // walks reach them. Try smaller reservations where the host refuses.
+    // walks reach them. Try smaller reservations where the host refuses;
+    // under a tight address-space limit the walks run on the main stack,
+    // which leaves the memory to cells, and a walk that still runs out of
+    // stack meets its guard page, which the driver's fault handler reports
+    // as running out of memory.
     Trampoline t{fn, arg};
     for (size_t gib : {16, 4, 1}) {
         pthread_attr_t attr;

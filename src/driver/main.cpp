@@ -1,12 +1,19 @@
-// kiln file arg0 arg1 ...: reads the program file and runs it.
-#include <csignal>
+// kiln [option] file arg0 arg1 ...: reads the program and runs it.
+#include <unistd.h>
+
 #include <chrono>
-#include <new>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cells/cell.h"
+#include "driver/crash.h"
+#include "driver/hints.h"
+#include "driver/repl.h"
 #include "driver/report.h"
 #include "driver/stages.h"
 #include "driver/streams.h"
@@ -14,6 +21,32 @@
 #include "reduce/trace.h"
 
 namespace {
+
+constexpr const char* kVersion = "kiln 1.1.0";
+
+constexpr const char* kHelp =
+    "Usage: kiln FILE [ARG...]        run the program in FILE\n"
+    "       kiln -e PROGRAM [ARG...]  run the program text PROGRAM\n"
+    "       kiln - [ARG...]           read the program from standard input\n"
+    "       kiln -- FILE [ARG...]     run FILE, also when its name begins with '-'\n"
+    "       kiln -i [FILE]            interactive session (with FILE's definitions)\n"
+    "       kiln --help | --version\n"
+    "\n"
+    "The main expression is applied to the address of the argument vector: the\n"
+    "pointer at +8 names the program (\"-e\" or \"-\" with those options), the one at\n"
+    "+16 the first ARG. Its integer result is the exit status.\n"
+    "\n"
+    "Environment:\n"
+    "  KILN_TRACE=z      on stderr, every builtin that answers Z while none of its\n"
+    "                    arguments is Z, with its arguments and the definition\n"
+    "                    entered last\n"
+    "  KILN_TRACE=calls  every builtin call with its arguments and result\n"
+    "                    (values cut at 80 bytes, at most 10000 lines a run)\n"
+    "  NO_COLOR          when set and not empty, reports carry no colour codes\n"
+    "  KILN_STATS        steps, cells and evaluation time on stderr at exit\n"
+    "\n"
+    "Exit status: the program's result (low 32 bits), 1 for a usage error, 255\n"
+    "after an error report. See kiln(1) and docs/language.md.\n";
 
 struct Invocation {
     int argc;
@@ -45,41 +78,110 @@ void startReport(const char* path) {
     std::fwrite(out.data(), 1, out.size(), stderr);
 }
 
-void body(void* p) {
-    Invocation* inv = static_cast<Invocation*>(p);
-    if (inv->argc < 1) kiln::assertionFailed("kiln", __LINE__);
-    if (inv->argc < 2) {
-        std::fputs("Error.\n Type: Usage\nUsage: kiln file arg0 arg1 arg2 ...\n\\/\n", stderr);
-        inv->status = 1;
-        return;
-    }
-    const char* path = inv->argv[1];
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        startReport(path);
-        inv->status = 255;
-        return;
-    }
-    std::string text;
+void usageReport() { std::fputs("Error.\n Type: Usage\nUsage: kiln file arg0 arg1 arg2 ...\n\\/\n", stderr); }
+
+// The whole stream; false when a read fails (a directory, say).
+bool readAll(std::FILE* f, std::string& text) {
     char buf[4095];
     for (;;) {
         size_t n = std::fread(buf, 1, sizeof buf, f);
         if (n == 0) break;
         text.append(buf, n);
     }
-    bool bad = std::ferror(f) != 0;
-    if (std::fclose(f) != 0 && !bad) kiln::assertionFailed("kiln", __LINE__);
-    if (bad) {
+    return std::ferror(f) == 0;
+}
+
+// The program file's text; a report and false when it cannot be read.
+bool readProgramFile(const char* path, std::string& text) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        startReport(path);
+        return false;
+    }
+    bool good = readAll(f, text);
+    if (std::fclose(f) != 0 && good) kiln::assertionFailed("kiln", __LINE__);
+    if (!good) {
         // A path that opens but cannot be read, such as a directory.
         startReport(path);
-        inv->status = 255;
-        return;
+        return false;
     }
+    return true;
+}
+
+// The argument vector a program sees: the interpreter, the program's name
+// and its arguments, ending with a null pointer. It lives for the process.
+char** argumentVector(char* interpreter, char* programName, char** arguments, int count) {
+    static std::vector<char*> v;
+    v.push_back(interpreter);
+    v.push_back(programName);
+    for (int i = 0; i < count; ++i) v.push_back(arguments[i]);
+    v.push_back(nullptr);
+    return v.data();
+}
+
+int runProgram(std::string text, char** vector, const char* sourceName) {
     if (statsWanted()) {
         gStart = std::chrono::steady_clock::now();
         std::atexit(statsAtExit);
     }
-    inv->status = kiln::runStages(std::move(text), reinterpret_cast<uint64_t>(inv->argv));
+    kiln::setHintSource(sourceName, text);
+    return kiln::runStages(std::move(text), reinterpret_cast<uint64_t>(vector));
+}
+
+void body(void* p) {
+    Invocation* inv = static_cast<Invocation*>(p);
+    kiln::installCrashHandlers();
+    int argc = inv->argc;
+    char** argv = inv->argv;
+    if (argc < 1) kiln::assertionFailed("kiln", __LINE__);
+    if (argc < 2) {
+        usageReport();
+        inv->status = 1;
+        return;
+    }
+    std::string_view option = argv[1];
+    static char kDashE[] = "-e";
+    std::string text;
+    if (option == "--help") {
+        std::fputs(kHelp, stdout);
+        inv->status = 0;
+    } else if (option == "--version") {
+        std::printf("%s\n", kVersion);
+        inv->status = 0;
+    } else if (option == "-i") {
+        inv->status = kiln::runInteractive(argc > 2 ? argv[2] : nullptr);
+    } else if (option == "-e") {
+        if (argc < 3) {
+            std::fputs("kiln: -e needs the program text (kiln --help tells more)\n", stderr);
+            inv->status = 1;
+            return;
+        }
+        inv->status = runProgram(argv[2], argumentVector(argv[0], kDashE, argv + 3, argc - 3), "-e");
+    } else if (option == "-") {
+        if (!readAll(stdin, text)) {
+            startReport("-");
+            inv->status = 255;
+            return;
+        }
+        inv->status = runProgram(std::move(text), argv, "-");
+    } else if (option == "--") {
+        if (argc < 3) {
+            usageReport();
+            inv->status = 1;
+            return;
+        }
+        if (!readProgramFile(argv[2], text)) {
+            inv->status = 255;
+            return;
+        }
+        inv->status = runProgram(std::move(text), argumentVector(argv[0], argv[2], argv + 3, argc - 3), argv[2]);
+    } else {
+        if (!readProgramFile(argv[1], text)) {
+            inv->status = 255;
+            return;
+        }
+        inv->status = runProgram(std::move(text), argv, argv[1]);
+    }
 }
 
 }  // namespace

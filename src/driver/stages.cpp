@@ -1,5 +1,7 @@
 #include "driver/stages.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "bridge/bridge.h"
@@ -8,6 +10,7 @@
 #include "compile/compiler.h"
 #include "compile/printer.h"
 #include "data/data.h"
+#include "driver/hints.h"
 #include "driver/report.h"
 #include "driver/unfold.h"
 #include "front/definitions.h"
@@ -102,14 +105,21 @@ ErrorRecord& run(ErrorRecord& record, uint64_t argumentVector) {
     return record;
 }
 
-namespace {
-int reportError(const ErrorRecord& record) {
+void printReport(const ErrorRecord& record) {
     bool colour = colourWanted();
     std::string out = colour ? "\x1b[m" : "";
     out += colourize(report(record), colour);
+    // On a terminal a hint says where in the source the report points;
+    // in pipes and files the report stays as it is.
+    if (isatty(2)) out += hintFor(record);
     std::fflush(stdout);
     std::fwrite(out.data(), 1, out.size(), stderr);
     std::fflush(stderr);
+}
+
+namespace {
+int reportError(const ErrorRecord& record) {
+    printReport(record);
     return 255;
 }
 }  // namespace

@@ -17,6 +17,10 @@ ErrorRecord& run(ErrorRecord& record, uint64_t argumentVector);
 // the result's low 32 bits, or 255 after an error report on stderr.
 int runStages(std::string programText, uint64_t argumentVector);
 
+// Writes the report of a filled record on stderr as a failed run does
+// (colour unless NO_COLOR; on a terminal, a hint line after it).
+void printReport(const ErrorRecord& record);
+
 // Binds every family's handlers in the registry (once).
 void registerAllFamilies();
 

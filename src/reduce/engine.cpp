@@ -62,6 +62,7 @@ struct Resolution {
     Handler handler = nullptr;
     int arity = 0;
     bool nullary = false;
+    bool recorded = false;            // entering it is recorded for traces
     std::string name;                 // the definition's key
     DefinitionTable::iterator entry;  // valid for Memo and Defined
 };
@@ -116,6 +117,7 @@ void fillResolution(Resolution& r, std::string_view text) {
             } else {
                 r.kind = HeadKind::Defined;
                 r.nullary = nullaryNames().count(r.name) != 0;
+                r.recorded = recordedName(r.name);
             }
         }
     }
@@ -390,7 +392,7 @@ void Machine::contract() {
             return;
         }
         case HeadKind::Defined: {
-            enteringDefinition(r->name);
+            if (r->recorded) enteringDefinition(r->name);
             const CellRef& body = r->entry->second;
             if (shapeOf(body.get()) == 'u') {
                 // Take the parameters one by one; an inner binder of the same

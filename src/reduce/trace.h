@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "cells/cell.h"
 #include "front/registry.h"
@@ -20,14 +21,18 @@ struct CallState {
 };
 extern CallState gCallState;
 
-// An evaluator calls this when it enters the body of a definition; the name
-// must outlive the evaluation (the engine's cached resolutions do). Only
-// words are kept: the capitals and operators of the prelude would hide the
-// program's own definitions.
-inline void enteringDefinition(const std::string& name) {
+// Whether a definition's name is recorded when its body is entered: words
+// only, since the capitals and operators of the prelude would hide the
+// program's own definitions. An evaluator decides it once per head.
+inline bool recordedName(std::string_view name) {
     unsigned char f = name.empty() ? 0 : static_cast<unsigned char>(name[0]);
-    if (f == '_' || (f >= 'a' && f <= 'z')) gCallState.definition = &name;
+    return f == '_' || (f >= 'a' && f <= 'z');
 }
+
+// An evaluator calls this when it enters the body of a definition whose
+// name is recorded; the name must outlive the evaluation (the engine's
+// cached resolutions do).
+inline void enteringDefinition(const std::string& name) { gCallState.definition = &name; }
 
 CellRef tracedCall(const char* name, int arity, Handler handler, CellRef app);
 

@@ -1,0 +1,173 @@
+#include "driver/hints.h"
+
+#include <cstdint>
+
+#include <vector>
+
+#include "front/names.h"
+
+namespace kiln {
+
+namespace {
+
+std::string gName;
+std::string gText;
+
+bool isSpace(char c) { return c == ' ' || c == '\n'; }
+bool isWordByte(char c) { return c == '_' || (c >= 'a' && c <= 'z'); }
+
+// Top-level comma positions of the raw text: outside parentheses, braces
+// and square brackets (inside square brackets only square brackets count).
+std::vector<size_t> topLevelCommas(std::string_view t) {
+    std::vector<size_t> out;
+    int depth = 0, square = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        char c = t[i];
+        if (square > 0) {
+            if (c == '[') ++square;
+            else if (c == ']') --square;
+            continue;
+        }
+        if (c == '[') ++square;
+        else if (c == '(' || c == '{') ++depth;
+        else if (c == ')' || c == '}') { if (depth > 0) --depth; }
+        else if (c == ',' && depth == 0) out.push_back(i);
+    }
+    return out;
+}
+
+// Where the definition of key starts (its last definition), or npos.
+size_t definitionStart(std::string_view t, std::string_view key) {
+    size_t start = 0;
+    while (start < t.size() && isSpace(t[start])) ++start;
+    if (key.empty()) return start < t.size() ? start : std::string::npos;
+    std::string written(key);
+    if (key.size() == 1 && isOperatorCharacter(static_cast<unsigned char>(key[0]))) written = "[" + written + "]";
+    size_t found = std::string::npos;
+    for (size_t comma : topLevelCommas(t)) {
+        size_t p = comma + 1;
+        while (p < t.size() && isSpace(t[p])) ++p;
+        if (t.substr(p, written.size()) != written) continue;
+        size_t q = p + written.size();
+        if (isWordByte(written.back()) && q < t.size() && isWordByte(t[q])) continue;
+        while (q < t.size() && t[q] == ' ') ++q;
+        if (q < t.size() && (t[q] == '\\' || t[q] == '{' || t[q] == '}')) found = p;
+    }
+    return found;
+}
+
+// The end of the piece that starts at pos: the next top-level comma.
+size_t pieceEnd(std::string_view t, size_t pos) {
+    for (size_t comma : topLevelCommas(t))
+        if (comma > pos) return comma;
+    return t.size();
+}
+
+// The first use of the word inside [from, to), or npos.
+size_t wordWithin(std::string_view t, std::string_view word, size_t from, size_t to) {
+    if (word.empty()) return std::string::npos;
+    for (size_t p = t.find(word, from); p != std::string::npos && p < to; p = t.find(word, p + 1)) {
+        bool wordy = isWordByte(word.front());
+        if (wordy && p > 0 && isWordByte(t[p - 1])) continue;
+        if (wordy && p + word.size() < t.size() && isWordByte(t[p + word.size()])) continue;
+        return p;
+    }
+    return std::string::npos;
+}
+
+// The text between `before` and `after` in the message, or "".
+std::string between(std::string_view message, std::string_view before, std::string_view after) {
+    size_t a = message.find(before);
+    if (a == std::string::npos) return "";
+    a += before.size();
+    size_t b = message.rfind(after);
+    if (b == std::string::npos || b < a) return "";
+    return std::string(message.substr(a, b - a));
+}
+
+// Display names exchange NUL and newline; the source has the real bytes.
+std::string sourceForm(std::string_view shown) {
+    std::string out(shown);
+    for (char& c : out) {
+        if (c == '\n') c = '\0';
+        else if (c == '\0') c = '\n';
+    }
+    return out;
+}
+
+std::string visible(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        unsigned char b = static_cast<unsigned char>(c);
+        out += (b >= 32 && b <= 126) || b == '\t' ? c : '?';
+    }
+    return out;
+}
+
+std::string render(std::string_view name, std::string_view text, size_t pos, const std::string& what) {
+    if (pos > text.size()) pos = text.size();
+    size_t newline = pos == 0 ? std::string::npos : text.rfind('\n', pos - 1);
+    size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
+    size_t line = 1;
+    for (size_t i = 0; i < lineStart; ++i)
+        if (text[i] == '\n') ++line;
+    size_t lineEnd = text.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = text.size();
+    size_t column = pos - lineStart + 1;
+    // A long line is shown from a little before the place, at most 100 bytes.
+    size_t from = lineStart;
+    if (pos - lineStart > 60) from = pos - 40;
+    size_t to = lineEnd - from > 100 ? from + 100 : lineEnd;
+    std::string source = visible(text.substr(from, to - from));
+    std::string caret;
+    for (size_t i = from; i < pos; ++i) caret += text[i] == '\t' ? '\t' : ' ';
+    caret += '^';
+    std::string out = "kiln: hint: " + visible(name) + ":" + std::to_string(line) + ":" + std::to_string(column);
+    if (!what.empty()) out += ": " + visible(what);
+    out += "\n  " + source + "\n  " + caret + "\n";
+    return out;
+}
+
+}  // namespace
+
+void setHintSource(std::string_view name, std::string_view text) {
+    gName = std::string(name);
+    gText = std::string(text);
+}
+
+std::string hintFor(const ErrorRecord& record) { return gName.empty() ? "" : hintFor(record, gName, gText); }
+
+std::string hintFor(const ErrorRecord& record, std::string_view name, std::string_view text) {
+    const std::string& type = record.type;
+    if (type == "Match" || type == "Comma" || type == "Built") {
+        if (record.position < 0) return "";
+        // A position on the blank after a comma stands for what follows it.
+        size_t pos = static_cast<size_t>(record.position);
+        while (type == "Built" && pos < text.size() && isSpace(text[pos])) ++pos;
+        return render(name, text, pos, "");
+    }
+    std::string definition;
+    std::string word;
+    if (type == "Alive") {
+        definition = between(record.message, "occurs in function [", "] but is not defined.");
+        if (definition == "TOP") definition.clear();
+        word = sourceForm(record.name);
+    } else if (type == "Funky") {
+        definition = between(record.message, " in function ", ".");
+    } else if (type == "Place" || type == "Arity" || type == "Local" || type == "Cycle") {
+        definition = record.name;
+    } else {
+        return "";
+    }
+    definition = sourceForm(definition);
+    size_t start = definitionStart(text, definition);
+    if (start == std::string::npos) return "";
+    std::string what = definition.empty() ? "the main expression" : "in the definition of " + definition;
+    if (!word.empty()) {
+        size_t use = wordWithin(text, word, start, pieceEnd(text, start));
+        if (use != std::string::npos) return render(name, text, use, what);
+    }
+    return render(name, text, start, what);
+}
+
+}  // namespace kiln

@@ -1,0 +1,23 @@
+// Where a report points: the file, line and column of a "Match" or "Comma"
+// position or of the definition a report names, with the source line and a
+// caret under the place. Only for reports shown on a terminal.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "cells/diagnostics.h"
+
+namespace kiln {
+
+// The program's name as the hint shows it and its text as read.
+void setHintSource(std::string_view name, std::string_view text);
+
+// The hint lines for a report of the record (each ending in a newline), or
+// "" when the record points nowhere in the source.
+std::string hintFor(const ErrorRecord& record);
+
+// The same for a given source; for tests.
+std::string hintFor(const ErrorRecord& record, std::string_view name, std::string_view text);
+
+}  // namespace kiln

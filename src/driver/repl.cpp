@@ -1,0 +1,348 @@
+#include "driver/repl.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#if defined(KILN_HAVE_LIBEDIT)
+#include <editline/readline.h>
+#define KILN_LINE_EDITING 1
+#elif defined(KILN_HAVE_READLINE)
+#include <readline/history.h>
+#include <readline/readline.h>
+#define KILN_LINE_EDITING 1
+#endif
+
+#include "cells/integers.h"
+#include "compile/compiler.h"
+#include "driver/hints.h"
+#include "driver/stages.h"
+#include "front/lexer.h"
+#include "front/loader.h"
+#include "front/parser.h"
+#include "reduce/engine.h"
+#include "reduce/trace.h"
+
+namespace kiln {
+
+namespace {
+
+constexpr const char* kPrompt = "kiln> ";
+constexpr const char* kMore = "  ... ";
+constexpr size_t kShownLimit = 4000;
+
+constexpr const char* kSessionHelp =
+    "Type an expression to see its value, or a definition (name\\param\\body)\n"
+    "to add it to the session; several may follow each other, separated by\n"
+    "commas, as in a program file. A line with brackets still open goes on on\n"
+    "the next line. A later definition of a name replaces the earlier one.\n"
+    "  :help         this text\n"
+    "  :defs         the session's definitions\n"
+    "  :load FILE    add the definitions of FILE (its main expression is left out)\n"
+    "  :quit         end the session (so does end of input)\n";
+
+struct Definition {
+    std::string key;
+    std::string text;
+};
+
+struct Session {
+    std::vector<Definition> definitions;
+};
+
+bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+
+std::string trimmed(std::string_view s) {
+    size_t a = 0, b = s.size();
+    while (a < b && isSpace(s[a])) ++a;
+    while (b > a && isSpace(s[b - 1])) --b;
+    return std::string(s.substr(a, b - a));
+}
+
+// How many brackets are still open at the end of the text; square brackets
+// count only each other.
+int openBrackets(std::string_view t) {
+    int depth = 0, square = 0;
+    for (char c : t) {
+        if (square > 0) {
+            if (c == '[') ++square;
+            else if (c == ']') --square;
+            continue;
+        }
+        if (c == '[') ++square;
+        else if (c == '(' || c == '{') ++depth;
+        else if (c == ')' || c == '}') --depth;
+    }
+    return depth + square;
+}
+
+std::vector<std::string> topLevelPieces(std::string_view t) {
+    std::vector<std::string> out;
+    int depth = 0, square = 0;
+    size_t start = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        char c = t[i];
+        if (square > 0) {
+            if (c == '[') ++square;
+            else if (c == ']') --square;
+            continue;
+        }
+        if (c == '[') ++square;
+        else if (c == '(' || c == '{') ++depth;
+        else if (c == ')' || c == '}') --depth;
+        else if (c == ',' && depth == 0) {
+            out.push_back(trimmed(t.substr(start, i - start)));
+            start = i + 1;
+        }
+    }
+    out.push_back(trimmed(t.substr(start)));
+    return out;
+}
+
+// The key a piece defines, or "" when it is no definition.
+std::string definedKey(const std::string& piece) {
+    std::string text = "0," + piece;
+    std::string error;
+    int64_t position = -1;
+    if (!checkBrackets(text, error, position)) return "";
+    ErrorRecord record;
+    DefinitionTable table;
+    NameSet nullary;
+    enterProgramText(record, normalizeSpacing(text), table, nullary);
+    if (!record.empty()) return "";
+    for (const auto& entry : table)
+        if (!entry.first.empty()) return entry.first;
+    return "";
+}
+
+// A word that names the key in an expression, or "" (operators).
+std::string mention(const std::string& key) {
+    if (key.empty()) return "";
+    unsigned char f = static_cast<unsigned char>(key[0]);
+    if (f == '_' || (f >= 'a' && f <= 'z') || (key.size() == 1 && f >= 'A' && f <= 'Z')) return key;
+    return "";
+}
+
+std::string programOf(const std::string& main, const std::vector<Definition>& definitions) {
+    std::string text = main;
+    for (const Definition& d : definitions) {
+        text += ",\n";
+        text += d.text;
+    }
+    return text;
+}
+
+// Loads and compiles the program; false after a report.
+bool loadAndCompile(const std::string& text) {
+    loadPrelude();
+    ErrorRecord record;
+    loadDefinitions(record, text);
+    if (record.empty()) compileDefinitions(record);
+    if (record.empty()) return true;
+    printReport(record);
+    return false;
+}
+
+void show(const CellRef& value) {
+    std::fflush(stdout);
+    std::string out;
+    if (isAtom(value) && firstChar(value) == ')') {
+        ErrorRecord record;
+        record.type = "Cycle";
+        record.name = std::string(atomText(value).substr(1));
+        record.message = "Cycle detected on function [" + record.name + "].";
+        printReport(record);
+        return;
+    }
+    if (isInteger(value))
+        out = numeralText(value.get());
+    else
+        out = traceForm(value.get(), kShownLimit);
+    out += '\n';
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+}
+
+// Adds the definitions among the pieces and evaluates the expression among
+// them, if any; for a file's text (no expression allowed) the first piece,
+// its main expression, is left out. The session changes only when every
+// check passes.
+void enter(Session& session, const std::string& input, bool expressionAllowed) {
+    std::string error;
+    int64_t position = -1;
+    if (!checkBrackets(input, error, position)) {
+        ErrorRecord record;
+        record.position = position;
+        record.type = error.substr(0, 5);
+        record.message = error;
+        printReport(record);
+        return;
+    }
+    std::vector<std::string> pieces = topLevelPieces(input);
+    std::string expression;
+    std::vector<Definition> added;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].empty()) continue;
+        // A file's first piece is its main expression, whatever its form.
+        if (i == 0 && !expressionAllowed) continue;
+        std::string key = definedKey(pieces[i]);
+        if (key.empty()) {
+            if (i == 0 && expressionAllowed) expression = pieces[i];
+            continue;  // as in a file, a later piece that defines nothing is dropped
+        }
+        added.push_back({key, pieces[i]});
+    }
+    std::vector<Definition> next = session.definitions;
+    for (Definition& d : added) {
+        bool replaced = false;
+        for (Definition& old : next) {
+            if (old.key == d.key) {
+                old = d;
+                replaced = true;
+            }
+        }
+        if (!replaced) next.push_back(d);
+    }
+    if (!added.empty()) {
+        // The new definitions are checked from a main expression that uses
+        // them all, so that none is pruned unchecked.
+        std::string main = "0";
+        for (const Definition& d : added) {
+            std::string m = mention(d.key);
+            if (!m.empty()) main += " " + m;
+        }
+        if (!loadAndCompile(programOf(main, next))) return;
+        session.definitions = std::move(next);
+    }
+    if (expression.empty()) return;
+    if (!loadAndCompile(programOf(expression, session.definitions))) return;
+    DefinitionTable& defs = definitionTable();
+    auto it = defs.find(std::string_view());
+    if (it == defs.end()) return;
+    CellRef main = it->second;
+    show(evaluate(std::move(main)));
+}
+
+bool loadFile(Session& session, const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        std::fprintf(stderr, "kiln: cannot read %s\n", path.c_str());
+        return false;
+    }
+    std::string text;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    bool bad = std::ferror(f) != 0;
+    std::fclose(f);
+    if (bad) {
+        std::fprintf(stderr, "kiln: cannot read %s\n", path.c_str());
+        return false;
+    }
+    size_t before = session.definitions.size();
+    enter(session, text, false);
+    if (isatty(0)) std::printf("%zu definitions\n", session.definitions.size() - before);
+    return true;
+}
+
+// ---- reading lines -------------------------------------------------------
+
+struct LineReader {
+    bool terminal = false;
+    bool editing = false;
+
+    LineReader() {
+        terminal = isatty(0) != 0;
+#ifdef KILN_LINE_EDITING
+        const char* term = std::getenv("TERM");
+        editing = terminal && !(term && std::strcmp(term, "dumb") == 0);
+#endif
+    }
+
+    // One line without its newline; false at end of input.
+    bool read(const char* prompt, std::string& line) {
+        std::fflush(stdout);
+#ifdef KILN_LINE_EDITING
+        if (editing) {
+            char* got = readline(prompt);
+            if (!got) return false;
+            line = got;
+            std::free(got);
+            return true;
+        }
+#endif
+        if (terminal) {
+            std::fputs(prompt, stdout);
+            std::fflush(stdout);
+        }
+        line.clear();
+        int c;
+        while ((c = std::getchar()) != EOF && c != '\n') line += static_cast<char>(c);
+        return c != EOF || !line.empty();
+    }
+
+    void remember(const std::string& entry) {
+#ifdef KILN_LINE_EDITING
+        if (editing && !entry.empty()) add_history(entry.c_str());
+#else
+        (void)entry;
+#endif
+    }
+};
+
+// Runs a session command; false for ":quit".
+bool command(Session& session, const std::string& line) {
+    std::string word = line.substr(0, line.find(' '));
+    std::string rest = trimmed(line.substr(word.size()));
+    if (word == ":quit" || word == ":q") return false;
+    if (word == ":help" || word == ":h" || word == ":?") {
+        std::fputs(kSessionHelp, stdout);
+    } else if (word == ":defs") {
+        if (session.definitions.empty()) std::puts("no definitions yet");
+        for (const Definition& d : session.definitions) std::printf("%s\n", d.text.c_str());
+    } else if (word == ":load") {
+        if (rest.empty())
+            std::puts(":load needs a file name");
+        else
+            loadFile(session, rest);
+    } else {
+        std::printf("unknown command %s (:help lists them)\n", word.c_str());
+    }
+    return true;
+}
+
+}  // namespace
+
+int runInteractive(const char* file) {
+    registerAllFamilies();
+    setHintSource("", "");
+    Session session;
+    if (file && !loadFile(session, file)) return 255;
+    LineReader reader;
+    if (reader.terminal) std::puts("kiln interactive session; :help for help, :quit to leave");
+    std::string line;
+    while (reader.read(kPrompt, line)) {
+        std::string entry = line;
+        while (openBrackets(entry) > 0) {
+            if (!reader.read(kMore, line)) break;
+            entry += "\n" + line;
+        }
+        reader.remember(entry);
+        std::string t = trimmed(entry);
+        if (t.empty()) continue;
+        if (t[0] == ':') {
+            if (!command(session, t)) return 0;
+            continue;
+        }
+        enter(session, t, true);
+    }
+    if (reader.terminal) std::puts("");
+    return 0;
+}
+
+}  // namespace kiln

@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include "driver/hints.h"
+
+namespace kiln {
+namespace {
+
+ErrorRecord record(const char* type, int64_t position, const char* name, const char* message) {
+    ErrorRecord r;
+    r.type = type;
+    r.position = position;
+    r.name = name;
+    r.message = message;
+    return r;
+}
+
+TEST(Hints, PositionsAreLinesAndColumns) {
+    std::string text = "x\\1 +\n  (2,3)\n";
+    EXPECT_EQ(hintFor(record("Comma", 10, "", ""), "p.kn", text), "kiln: hint: p.kn:2:5\n    (2,3)\n      ^\n");
+    // A position at the very end still has a line to show.
+    EXPECT_EQ(hintFor(record("Match", 4, "", ""), "p.kn", "x\\(1"), "kiln: hint: p.kn:1:5\n  x\\(1\n      ^\n");
+    EXPECT_EQ(hintFor(record("Match", -1, "", ""), "p.kn", text), "");
+}
+
+TEST(Hints, NamedDefinitions) {
+    std::string text = "x\\f 1,\nf\\n\\n + g(n),\n  g\\a\\a+nope, f\\n\\g n\n";
+    // The last definition of a name is the one in force.
+    EXPECT_EQ(hintFor(record("Local", -1, "f", ""), "p", text),
+              "kiln: hint: p:3:15: in the definition of f\n    g\\a\\a+nope, f\\n\\g n\n                ^\n");
+    // "Alive" points at the use of the undefined name.
+    EXPECT_EQ(hintFor(record("Alive", -1, "nope", "Variable [nope] occurs in function [g] but is not defined."), "p",
+                      text),
+              "kiln: hint: p:3:9: in the definition of g\n    g\\a\\a+nope, f\\n\\g n\n          ^\n");
+    EXPECT_EQ(hintFor(record("Alive", -1, "h", "Variable [h] occurs in function [TOP] but is not defined."), "p",
+                      "x\\h 1"),
+              "kiln: hint: p:1:3: the main expression\n  x\\h 1\n    ^\n");
+    // A name inside a square bracket or a call list is no definition.
+    EXPECT_EQ(hintFor(record("Cycle", -1, "q", ""), "p", "x\\[a,q\\b] (1,q\\2)"), "");
+    EXPECT_EQ(hintFor(record("Range", -1, "Z", ""), "p", text), "");
+}
+
+}  // namespace
+}  // namespace kiln
