@@ -1,6 +1,10 @@
 #include "reduce/engine.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cstdlib>
+#include <memory>
+#include <vector>
 #include <string>
 #include <unordered_map>
 
@@ -55,14 +59,22 @@ enum class HeadKind : uint8_t {
     Unknown,
 };
 
+struct Code;
+void deleteCode(Code* code);
+struct CodeDeleter {
+    void operator()(Code* code) const { deleteCode(code); }
+};
+
 struct Resolution {
     HeadKind kind = HeadKind::Unknown;
     uint64_t epoch = 0;
     Handler handler = nullptr;
     int arity = 0;
     bool nullary = false;
+    int params = -1;                  // Defined: leading lambdas over letters (at most 10), else -1
     std::string name;                 // the definition's key
     DefinitionTable::iterator entry;  // valid for Memo and Defined
+    std::unique_ptr<Code, CodeDeleter> code;  // Defined with parameters: its compiled form, once made
 };
 
 struct TextHash {
@@ -85,6 +97,20 @@ bool isPlaceholder(const Cell* body, int arity) {
         body = rawRight(body);
     }
     return atomIs(body, "Z");
+}
+
+int letterOf(const Cell* p);
+
+// The number of leading lambdas of a body when each binds a letter and there
+// are 1 to 10 of them; otherwise -1.
+int leadingParameters(const Cell* body) {
+    int n = 0;
+    while (shapeOf(body) == 'u') {
+        if (letterOf(rawRight(rawLeft(body))) < 0 || n == 10) return -1;
+        ++n;
+        body = rawRight(body);
+    }
+    return n == 0 ? -1 : n;
 }
 
 void fillResolution(Resolution& r, std::string_view text) {
@@ -115,6 +141,7 @@ void fillResolution(Resolution& r, std::string_view text) {
             } else {
                 r.kind = HeadKind::Defined;
                 r.nullary = nullaryNames().count(r.name) != 0;
+                r.params = leadingParameters(r.entry->second.get());
             }
         }
     }
@@ -208,11 +235,273 @@ Cell* substituteRaw(Cell* t, Cell* const* vals, uint32_t mask) {
     return rawMakePair(substituteRaw(L, vals, mask), substituteRaw(R, vals, mask));
 }
 
-inline int letterOf(const Cell* p) {
+int letterOf(const Cell* p) {
     if (!rawIsAtom(p)) return -1;
     const char* t = rawText(p);
     if (t[1] != 0 || t[0] < 'a' || t[0] > 'z') return -1;
     return t[0] - 'a';
+}
+
+// ---- compiled definitions -------------------------------------------------
+//
+// A definition with parameters runs from a compiled form when it is called
+// with normal arguments: its parameters are slots, heads are resolved ahead
+// (operator aliases, builtins, definitions), `c ? x ; y` in tail position is
+// a real branch, calls of known arity evaluate their arguments onto an
+// explicit stack, and tail calls reuse their activation. Whatever the form
+// does not cover is built as exactly the term the graph engine would have
+// instantiated and reduced by it.
+
+enum class Op : uint8_t {
+    Slot,         // push a copy of a slot
+    Move,         // push a slot, emptying it (its last use)
+    Const,        // push a closed normal subterm of the body
+    General,      // instantiate a subterm and reduce it to normal form
+    Builtin,      // call a builtin on the n values on top
+    Call,         // call a compiled definition on the n values on top
+    TailCall,     // the same, replacing the running activation
+    Return,       // the value on top is the result
+    TailGeneral,  // the instantiated subterm is the result, reduced in place
+    Branch,       // pop a condition: K goes on, H jumps to target
+};
+
+struct Ins {
+    Op op;
+    uint8_t n = 0;          // slot, or number of arguments
+    uint32_t target = 0;    // Branch: the start of the second branch
+    uint32_t mask = 0;      // free letters of cell
+    uint32_t mask2 = 0;     // free letters of cell2
+    uint32_t drop = 0;      // slots released after the instruction (Branch: on the first branch)
+    uint32_t drop2 = 0;     // Branch: slots released on the second branch
+    Cell* cell = nullptr;   // Const, General: the subterm; Builtin, Call: the head; Branch: first branch
+    Cell* cell2 = nullptr;  // Branch: second branch
+    Handler handler = nullptr;
+    Resolution* callee = nullptr;
+};
+
+struct Code {
+    CellRef body;  // holds every cell the instructions point into
+    std::vector<Ins> ins;
+    int params = 0;
+    uint32_t entryDrop = 0;  // parameters the body never uses
+    int8_t slotOf[26];       // the slot of a parameter letter, -1 for none
+};
+
+void deleteCode(Code* code) { delete code; }
+
+// Every builtin call of both evaluators goes through this one place.
+inline CellRef callBuiltin(Handler handler, CellRef app) { return handler(std::move(app)); }
+
+// A name bound to a normal atom (`+` to `plus`, `;` to `I`) stands for that
+// atom: the graph engine would fetch it before applying it. Answers the head
+// reached and its resolution, or null when the chain does not end.
+Resolution* resolveAlias(Cell* atom, Cell** reached) {
+    for (int i = 0; i < 16; ++i) {
+        Resolution* r = resolve(atom);
+        if (r->kind == HeadKind::Defined && r->params < 0 && !r->nullary) {
+            Cell* body = r->entry->second.get();
+            if (rawIsAtom(body) && rawIsNormal(body)) {
+                atom = body;
+                continue;
+            }
+        }
+        *reached = atom;
+        return r;
+    }
+    return nullptr;
+}
+
+// Whether the prelude's truth values and identity are in place, so that a
+// condition of "K" or "H" selects a branch exactly as their rules would.
+bool isLetterLambda(const Cell* b, int* letter) {
+    if (shapeOf(b) != 'u') return false;
+    *letter = letterOf(rawRight(rawLeft(b)));
+    return *letter >= 0;
+}
+bool identityBody(const Cell* b) {
+    int a;
+    return b && isLetterLambda(b, &a) && letterOf(rawRight(b)) == a;
+}
+bool preludeTruth() {
+    const Cell* i = lookupDefinition("I");
+    const Cell* k = lookupDefinition("K");
+    const Cell* h = lookupDefinition("H");
+    int a, b;
+    if (!identityBody(i) || !k || !h) return false;
+    if (!isLetterLambda(k, &a) || !isLetterLambda(rawRight(k), &b) || a == b ||
+        letterOf(rawRight(rawRight(k))) != a)
+        return false;
+    return isLetterLambda(h, &a) && atomIs(rawRight(h), "I");
+}
+
+bool isIdentityHead(Cell* atom) {
+    if (!rawIsAtom(atom)) return false;
+    Cell* reached;
+    Resolution* r = resolveAlias(atom, &reached);
+    return r && r->kind == HeadKind::Defined && r->params == 1 &&
+           identityBody(r->entry->second.get());
+}
+
+class Compiler {
+public:
+    explicit Compiler(Code& code) : code_(code) {}
+
+    // The slots a subterm reads.
+    uint32_t uses(Cell* e) const {
+        uint32_t letters = rawFreeVariables(e), slots = 0;
+        while (letters) {
+            int l = __builtin_ctz(letters);
+            letters &= letters - 1;
+            if (code_.slotOf[l] >= 0) slots |= uint32_t{1} << code_.slotOf[l];
+        }
+        return slots;
+    }
+
+    // Emits e; in tail position its value is the activation's result. live:
+    // the slots read after e.
+    void emit(Cell* e, bool tail, uint32_t live) {
+        if (rawIsAtom(e)) {
+            int l = letterOf(e);
+            if (l >= 0 && code_.slotOf[l] >= 0) {
+                int s = code_.slotOf[l];
+                Ins in{tail || !(live >> s & 1) ? Op::Move : Op::Slot};
+                in.n = static_cast<uint8_t>(s);
+                add(in, tail);
+                return;
+            }
+        }
+        if (rawFreeVariables(e) == 0 && rawIsNormal(e)) {
+            Ins in{Op::Const};
+            in.cell = e;
+            add(in, tail);
+            return;
+        }
+        Cell *c, *x, *y;
+        if (tail && branch(e, &c, &x, &y)) {
+            uint32_t ux = uses(x), uy = uses(y);
+            emit(c, false, ux | uy);
+            Ins in{Op::Branch};
+            in.cell = x;
+            in.cell2 = y;
+            in.mask = rawFreeVariables(x);
+            in.mask2 = rawFreeVariables(y);
+            in.drop = uy & ~ux;
+            in.drop2 = ux & ~uy;
+            size_t at = code_.ins.size();
+            code_.ins.push_back(in);
+            emit(x, true, 0);
+            code_.ins[at].target = static_cast<uint32_t>(code_.ins.size());
+            emit(y, true, 0);
+            return;
+        }
+        Cell* args[16];
+        int m = 0;
+        Cell* h = e;
+        while (rawIsPair(h) && m < 16) {
+            args[m++] = rawRight(h);
+            h = rawLeft(h);
+        }
+        std::reverse(args, args + m);
+        Cell* reached = nullptr;
+        Resolution* r = rawIsAtom(h) && m > 0 ? resolveAlias(h, &reached) : nullptr;
+        bool builtin = r && r->kind == HeadKind::Builtin && r->arity == m;
+        bool call = r && r->kind == HeadKind::Defined && r->params == m;
+        if (builtin || call) {
+            uint32_t after = tail ? 0 : live;
+            for (int i = 0; i < m; ++i) {
+                uint32_t later = after;
+                for (int j = i + 1; j < m; ++j) later |= uses(args[j]);
+                emit(args[i], false, later);
+            }
+            Ins in{builtin ? Op::Builtin : tail ? Op::TailCall : Op::Call};
+            in.n = static_cast<uint8_t>(m);
+            in.cell = reached;
+            in.handler = builtin ? r->handler : nullptr;
+            in.callee = call ? r : nullptr;
+            add(in, tail && builtin);
+            return;
+        }
+        Ins in{tail ? Op::TailGeneral : Op::General};
+        in.cell = e;
+        in.mask = rawFreeVariables(e);
+        in.drop = uses(e) & ~live;
+        code_.ins.push_back(in);
+    }
+
+private:
+    void add(const Ins& in, bool thenReturn) {
+        code_.ins.push_back(in);
+        if (thenReturn) code_.ins.push_back(Ins{Op::Return});
+    }
+
+    // ((S1 ((S2 c) x)) y) with S1 and S2 standing for the prelude's I: the
+    // tree of c ? x ; y.
+    static bool branch(Cell* e, Cell** c, Cell** x, Cell** y) {
+        if (!rawIsPair(e) || !rawIsPair(rawLeft(e))) return false;
+        Cell* L = rawLeft(e);
+        Cell* A = rawRight(L);
+        if (!rawIsPair(A) || !rawIsPair(rawLeft(A))) return false;
+        Cell* S2c = rawLeft(A);
+        if (!isIdentityHead(rawLeft(L)) || !isIdentityHead(rawLeft(S2c))) return false;
+        *c = rawRight(S2c);
+        *x = rawRight(A);
+        *y = rawRight(e);
+        return true;
+    }
+
+    Code& code_;
+};
+
+bool gTruthChecked = false;
+uint64_t gTruthEpoch = 0;
+bool gTruthOk = false;
+
+Code* compileDefinition(Resolution* r) {
+    if (!gTruthChecked || gTruthEpoch != definitionsEpoch()) {
+        gTruthChecked = true;
+        gTruthEpoch = definitionsEpoch();
+        gTruthOk = preludeTruth();
+    }
+    auto* code = new Code;
+    code->body = r->entry->second;
+    code->params = r->params;
+    for (auto& s : code->slotOf) s = -1;
+    Cell* b = code->body.get();
+    for (int i = 0; i < r->params; ++i) {
+        code->slotOf[letterOf(rawRight(rawLeft(b)))] = static_cast<int8_t>(i);
+        b = rawRight(b);
+    }
+    annotate(b);
+    Compiler compiler(*code);
+    uint32_t used = compiler.uses(b);
+    code->entryDrop = ((uint32_t{1} << r->params) - 1) & ~used;
+    if (gTruthOk) {
+        compiler.emit(b, true, 0);
+    } else {
+        Ins in{Op::TailGeneral};
+        in.cell = b;
+        in.mask = rawFreeVariables(b);
+        code->ins.push_back(in);
+    }
+    r->code.reset(code);
+    return code;
+}
+
+inline Code* codeOf(Resolution* r) { return r->code ? r->code.get() : compileDefinition(r); }
+
+// A running compiled definition: its code, the next instruction, where its
+// slots start on the value stack, and the continuation it returns to (null:
+// the activation below it).
+struct Activation {
+    const Code* code;
+    uint32_t pc;
+    uint32_t base;
+    Cell* k0;
+};
+
+bool compiledEngineWanted() {
+    const char* e = std::getenv("KILN_ENGINE");
+    return e && std::strcmp(e, "compiled") == 0;
 }
 
 // ---- the machine ----------------------------------------------------------
@@ -222,6 +511,15 @@ struct Machine {
     CellRef x;  // the focus
     bool cycle = false;
     bool tIsPrelude = true;
+
+    // The compiled evaluator's state. The atom at the bottom of k stands for
+    // the activation on top, which waits for the focus's normal form.
+    bool compiled = false;
+    bool entered = false;     // contract started an activation
+    bool outOfSteps = false;  // the step budget ran out inside run()
+    uint64_t budgetStart = 0;
+    std::vector<Activation> acts;
+    std::vector<Cell*> vals;  // slots and operands, each counted (null: released)
 
     // Frame cells given back by returns, reused by the next pushes: an inner
     // cell still holds its counted "B" on the left.
@@ -234,7 +532,19 @@ struct Machine {
             rawFreePairShell(spareInner);
         }
         if (spareOuter) rawFreePairShell(spareOuter);
+        for (Cell* v : vals)
+            if (v) decRef(v);
+        for (Activation& a : acts)
+            if (a.k0) decRef(a.k0);
     }
+
+    void run();
+    bool finish(Cell* v);
+    Cell* popActivation();
+    Cell* instantiate(const Activation& a, Cell* t, uint32_t mask);
+    void dropSlots(const Activation& a, uint32_t slots);
+    bool spliceCondition(Cell* kc, int found);
+    void enter(Resolution* r, Cell* const* args, int m);
 
     // Evaluate y next, remembering g in the frame ((B k) g).
     void push(CellRef g, CellRef y) {
@@ -317,7 +627,7 @@ void Machine::contract() {
     switch (r->kind) {
         case HeadKind::Builtin: {
             CellRef app = std::move(x);
-            x = r->handler(std::move(app));
+            x = callBuiltin(r->handler, std::move(app));
             return;
         }
         case HeadKind::Binding: {
@@ -390,6 +700,16 @@ void Machine::contract() {
         }
         case HeadKind::Defined: {
             const CellRef& body = r->entry->second;
+            if (compiled && r->params == m) {
+                bool normal = true;
+                for (int i = 0; i < m && normal; ++i) normal = rawIsNormal(args[i]);
+                if (normal) {
+                    CellRef hold = std::move(x);
+                    enter(r, args, m);
+                    x = atoms().I;
+                    return;
+                }
+            }
             if (shapeOf(body.get()) == 'u') {
                 // Take the parameters one by one; an inner binder of the same
                 // letter shadows an outer one.
@@ -498,6 +818,215 @@ void Machine::returnValue() {
     x = CellRef::adopt(next);
 }
 
+// ---- running compiled definitions -----------------------------------------
+
+CellRef frameOf(CellRef c, CellRef g) { return makePair(makePair(atoms().B, std::move(c)), std::move(g)); }
+
+Cell* Machine::instantiate(const Activation& a, Cell* t, uint32_t mask) {
+    if (!mask) {
+        incRef(t);
+        return t;
+    }
+    Cell* v[26];
+    for (uint32_t m = mask; m; m &= m - 1) {
+        int l = __builtin_ctz(m);
+        int s = a.code->slotOf[l];
+        if (s < 0 || !vals[a.base + s]) assertionFailed("b", __LINE__);
+        v[l] = vals[a.base + s];
+    }
+    return substituteRaw(t, v, mask);
+}
+
+void Machine::dropSlots(const Activation& a, uint32_t slots) {
+    for (; slots; slots &= slots - 1) {
+        Cell*& v = vals[a.base + __builtin_ctz(slots)];
+        if (v) {
+            decRef(v);
+            v = nullptr;
+        }
+    }
+}
+
+// Releases the top activation's values; answers its continuation (owned,
+// null for the activation below).
+Cell* Machine::popActivation() {
+    Activation& a = acts.back();
+    for (size_t i = a.base; i < vals.size(); ++i)
+        if (vals[i]) decRef(vals[i]);
+    vals.resize(a.base);
+    Cell* k0 = a.k0;
+    acts.pop_back();
+    return k0;
+}
+
+// The top activation's result is v (owned). Answers true when v went
+// straight to the activation below, which runs on.
+bool Machine::finish(Cell* v) {
+    Cell* k0 = popActivation();
+    if (!k0 && rawIsNormal(v)) {
+        vals.push_back(v);
+        return true;
+    }
+    k = k0 ? CellRef::adopt(k0) : atoms().I;
+    x = CellRef::adopt(v);
+    return false;
+}
+
+// A call of the definition r with normal arguments becomes an activation
+// that returns to the current continuation.
+void Machine::enter(Resolution* r, Cell* const* args, int m) {
+    const Code* code = codeOf(r);
+    acts.push_back(Activation{code, 0, static_cast<uint32_t>(vals.size()), k.release()});
+    for (int i = 0; i < m; ++i) {
+        incRef(args[i]);
+        vals.push_back(args[i]);
+    }
+    dropSlots(acts.back(), code->entryDrop);
+    k = atoms().I;
+    entered = true;
+}
+
+// Runs activations until the graph engine has work (x under k) or the last
+// activation returned to a graph continuation.
+void Machine::run() {
+    Activation* a = &acts.back();
+    for (;;) {
+        const Ins& in = a->code->ins[a->pc++];
+        switch (in.op) {
+            case Op::Slot: {
+                Cell* v = vals[a->base + in.n];
+                incRef(v);
+                vals.push_back(v);
+                break;
+            }
+            case Op::Move: {
+                Cell* v = vals[a->base + in.n];
+                vals[a->base + in.n] = nullptr;
+                vals.push_back(v);
+                break;
+            }
+            case Op::Const:
+                incRef(in.cell);
+                vals.push_back(in.cell);
+                break;
+            case Op::General: {
+                Cell* t = instantiate(*a, in.cell, in.mask);
+                dropSlots(*a, in.drop);
+                if (rawIsNormal(t)) {
+                    vals.push_back(t);
+                    break;
+                }
+                x = CellRef::adopt(t);
+                k = atoms().I;
+                return;
+            }
+            case Op::Builtin: {
+                ++gStats.steps;
+                size_t from = vals.size() - in.n;
+                Cell* app = in.cell;
+                incRef(app);
+                for (size_t i = from; i < vals.size(); ++i) app = rawMakePair(app, vals[i]);
+                vals.resize(from);
+                CellRef result = callBuiltin(in.handler, CellRef::adopt(app));
+                if (rawIsNormal(result.get()) || a->code->ins[a->pc].op == Op::Return) {
+                    vals.push_back(result.release());
+                    break;
+                }
+                x = std::move(result);
+                k = atoms().I;
+                return;
+            }
+            case Op::Call:
+            case Op::TailCall: {
+                ++gStats.steps;
+                if (gBudget && gStats.steps - budgetStart >= gBudget) {
+                    outOfSteps = true;
+                    return;
+                }
+                const Code* callee = codeOf(in.callee);
+                uint32_t from = static_cast<uint32_t>(vals.size()) - in.n;
+                if (in.op == Op::TailCall) {
+                    for (uint32_t i = a->base; i < from; ++i)
+                        if (vals[i]) decRef(vals[i]);
+                    std::copy(vals.begin() + from, vals.end(), vals.begin() + a->base);
+                    vals.resize(a->base + in.n);
+                    a->code = callee;
+                    a->pc = 0;
+                } else {
+                    acts.push_back(Activation{callee, 0, from, nullptr});
+                    a = &acts.back();
+                }
+                dropSlots(*a, callee->entryDrop);
+                break;
+            }
+            case Op::Return: {
+                Cell* v = vals.back();
+                vals.pop_back();
+                if (!finish(v)) return;
+                a = &acts.back();
+                break;
+            }
+            case Op::TailGeneral: {
+                Cell* t = instantiate(*a, in.cell, in.mask);
+                if (!finish(t)) return;
+                a = &acts.back();
+                break;
+            }
+            case Op::Branch: {
+                ++gStats.steps;
+                Cell* c = vals.back();
+                if (atomIs(c, "K")) {
+                    vals.pop_back();
+                    decRef(c);
+                    dropSlots(*a, in.drop);
+                    break;
+                }
+                if (atomIs(c, "H")) {
+                    vals.pop_back();
+                    decRef(c);
+                    a->pc = in.target;
+                    dropSlots(*a, in.drop2);
+                    break;
+                }
+                // Any other condition is applied to both branches, as the
+                // graph engine does: (c x) under a frame holding y.
+                vals.pop_back();
+                Cell* xi = instantiate(*a, in.cell, in.mask);
+                Cell* yi = instantiate(*a, in.cell2, in.mask2);
+                Cell* k0 = popActivation();
+                k = k0 ? CellRef::adopt(k0) : atoms().I;
+                push(makePair(atoms().T, CellRef::adopt(yi)), CellRef::adopt(rawMakePair(c, xi)));
+                return;
+            }
+        }
+    }
+}
+
+// The focus is a constructor's partial application that would take pending
+// arguments from the frames below the activation on top. When that
+// activation waits for the condition of its branch, the graph engine's
+// continuation there holds both branches as pending arguments: build them,
+// put them under the kc frames above, and leave the rest of the body to the
+// graph engine. Answers false when there is nothing to build.
+bool Machine::spliceCondition(Cell* top, int found) {
+    if (acts.empty()) return false;
+    Activation& a = acts.back();
+    const Ins& br = a.code->ins[a.pc];
+    if (br.op != Op::Branch) return false;
+    std::vector<Cell*> gs;
+    for (Cell* kc = top; gs.size() < static_cast<size_t>(found); kc = rawRight(rawLeft(kc)))
+        gs.push_back(rawRight(kc));
+    Cell* xi = instantiate(a, br.cell, br.mask);
+    Cell* yi = instantiate(a, br.cell2, br.mask2);
+    Cell* k0 = popActivation();
+    CellRef nk = k0 ? CellRef::adopt(k0) : atoms().I;
+    nk = frameOf(std::move(nk), makePair(atoms().T, CellRef::adopt(yi)));
+    nk = frameOf(std::move(nk), makePair(atoms().T, CellRef::adopt(xi)));
+    for (size_t i = gs.size(); i-- > 0;) nk = frameOf(std::move(nk), CellRef(gs[i]));
+    k = std::move(nk);
+    return true;
+}
+
 void Machine::stepOnce() {
     Cell* f = x.get();
     // 1. A value returns to its continuation.
@@ -545,13 +1074,18 @@ void Machine::stepOnce() {
     if (headIsConstructor(f)) {
         // Take the pending arguments of the n function frames on top, if
         // there are that many.
-        Cell* kc = k.get();
-        int found = 0;
-        while (found < n && rawIsPair(kc) && rawIsPair(rawLeft(kc))) {
-            Cell* g = rawRight(kc);
-            if (!(rawIsPair(g) && isTAtom(rawLeft(g)))) break;
-            ++found;
-            kc = rawRight(rawLeft(kc));
+        Cell* kc;
+        int found;
+        for (;;) {
+            kc = k.get();
+            found = 0;
+            while (found < n && rawIsPair(kc) && rawIsPair(rawLeft(kc))) {
+                Cell* g = rawRight(kc);
+                if (!(rawIsPair(g) && isTAtom(rawLeft(g)))) break;
+                ++found;
+                kc = rawRight(rawLeft(kc));
+            }
+            if (found == n || !rawIsAtom(kc) || !spliceCondition(k.get(), found)) break;
         }
         if (found == n) {
             CellRef y = std::move(x);
@@ -611,13 +1145,27 @@ CellRef evaluate(CellRef e) {
     mc.k = atoms().I;
     mc.x = std::move(e);
     mc.tIsPrelude = preludeT();
+    mc.compiled = mc.tIsPrelude && compiledEngineWanted();
     uint64_t budget = gBudget;
     uint64_t start = gStats.steps;
+    mc.budgetStart = start;
     for (;;) {
-        if (rawIsAtom(mc.k.get()) && rawIsNormal(mc.x.get())) return std::move(mc.x);
+        if (rawIsAtom(mc.k.get()) && rawIsNormal(mc.x.get())) {
+            if (mc.acts.empty()) return std::move(mc.x);
+            // The normal form goes to the activation waiting for it.
+            mc.vals.push_back(mc.x.release());
+            mc.run();
+            if (mc.outOfSteps) return atoms().Z;
+            continue;
+        }
         mc.stepOnce();
         ++gStats.steps;
         if (mc.cycle) return std::move(mc.x);
+        if (mc.entered) {
+            mc.entered = false;
+            mc.run();
+            if (mc.outOfSteps) return atoms().Z;
+        }
         if (budget && gStats.steps - start >= budget) return atoms().Z;
     }
 }
