@@ -1,6 +1,7 @@
 #include "reduce/engine.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <cstdlib>
 #include <memory>
@@ -263,28 +264,37 @@ enum class Op : uint8_t {
     Return,       // the value on top is the result
     TailGeneral,  // the instantiated subterm is the result, reduced in place
     Branch,       // pop a condition: K goes on, H jumps to target
+    Jump,         // go on at target
+    Bind,         // pop a value into slot n
 };
 
 struct Ins {
     Op op;
     uint8_t n = 0;          // slot, or number of arguments
-    uint32_t target = 0;    // Branch: the start of the second branch
+    uint16_t scope = 0;     // the letters' slots where the instruction stands
+    uint32_t target = 0;    // Branch: the second branch; Jump: where to go on
+    uint32_t join = 0;      // Branch not in tail position: the code after both branches
+    bool tail = false;      // Branch: in tail position
     uint32_t mask = 0;      // free letters of cell
     uint32_t mask2 = 0;     // free letters of cell2
     uint32_t drop = 0;      // slots released after the instruction (Branch: on the first branch)
     uint32_t drop2 = 0;     // Branch: slots released on the second branch
+    uint32_t drop3 = 0;     // Branch: slots released when the graph engine takes both branches
     Cell* cell = nullptr;   // Const, General: the subterm; Builtin, Call: the head; Branch: first branch
     Cell* cell2 = nullptr;  // Branch: second branch
     Handler handler = nullptr;
     Resolution* callee = nullptr;
 };
 
+using Scope = std::array<int8_t, 26>;  // slot of each letter, -1 for none
+
 struct Code {
     CellRef body;  // holds every cell the instructions point into
     std::vector<Ins> ins;
+    std::vector<Scope> scopes;  // scopes[0]: the parameters
     int params = 0;
+    int slots = 0;           // parameters and bound values
     uint32_t entryDrop = 0;  // parameters the body never uses
-    int8_t slotOf[26];       // the slot of a parameter letter, -1 for none
 };
 
 void deleteCode(Code* code) { delete code; }
@@ -342,58 +352,50 @@ bool isIdentityHead(Cell* atom) {
            identityBody(r->entry->second.get());
 }
 
+bool gTruthChecked = false;
+uint64_t gTruthEpoch = 0;
+bool gTruthOk = false;
+
 class Compiler {
 public:
-    explicit Compiler(Code& code) : code_(code) {}
+    explicit Compiler(Code& code) : code_(code) { scope_ = code.scopes[0]; }
 
-    // The slots a subterm reads.
-    uint32_t uses(Cell* e) const {
-        uint32_t letters = rawFreeVariables(e), slots = 0;
-        while (letters) {
-            int l = __builtin_ctz(letters);
-            letters &= letters - 1;
-            if (code_.slotOf[l] >= 0) slots |= uint32_t{1} << code_.slotOf[l];
+    // The slots the free letters read.
+    uint32_t slotsOf(uint32_t letters) const {
+        uint32_t slots = 0;
+        for (; letters; letters &= letters - 1) {
+            int s = scope_[__builtin_ctz(letters)];
+            if (s >= 0) slots |= uint32_t{1} << s;
         }
         return slots;
     }
+    uint32_t uses(Cell* e) const { return slotsOf(rawFreeVariables(e)); }
 
     // Emits e; in tail position its value is the activation's result. live:
     // the slots read after e.
     void emit(Cell* e, bool tail, uint32_t live) {
         if (rawIsAtom(e)) {
             int l = letterOf(e);
-            if (l >= 0 && code_.slotOf[l] >= 0) {
-                int s = code_.slotOf[l];
-                Ins in{tail || !(live >> s & 1) ? Op::Move : Op::Slot};
+            if (l >= 0 && scope_[l] >= 0) {
+                int s = scope_[l];
+                Ins in = make(tail || !(live >> s & 1) ? Op::Move : Op::Slot);
                 in.n = static_cast<uint8_t>(s);
                 add(in, tail);
                 return;
             }
         }
         if (rawFreeVariables(e) == 0 && rawIsNormal(e)) {
-            Ins in{Op::Const};
+            Ins in = make(Op::Const);
             in.cell = e;
             add(in, tail);
             return;
         }
         Cell *c, *x, *y;
-        if (tail && branch(e, &c, &x, &y)) {
-            uint32_t ux = uses(x), uy = uses(y);
-            emit(c, false, ux | uy);
-            Ins in{Op::Branch};
-            in.cell = x;
-            in.cell2 = y;
-            in.mask = rawFreeVariables(x);
-            in.mask2 = rawFreeVariables(y);
-            in.drop = uy & ~ux;
-            in.drop2 = ux & ~uy;
-            size_t at = code_.ins.size();
-            code_.ins.push_back(in);
-            emit(x, true, 0);
-            code_.ins[at].target = static_cast<uint32_t>(code_.ins.size());
-            emit(y, true, 0);
+        if (branch(e, &c, &x, &y)) {
+            emitBranch(c, x, y, tail, live);
             return;
         }
+        if (shapeOf(e) == 'i' && emitBinding(e, tail, live)) return;
         Cell* args[16];
         int m = 0;
         Cell* h = e;
@@ -403,7 +405,9 @@ public:
         }
         std::reverse(args, args + m);
         Cell* reached = nullptr;
-        Resolution* r = rawIsAtom(h) && m > 0 ? resolveAlias(h, &reached) : nullptr;
+        Resolution* r = rawIsAtom(h) && letterOf(h) < 0 ? resolveAlias(h, &reached) : nullptr;
+        // A constructor takes its arguments unevaluated: left to the graph engine.
+        if (r && headIsConstructor(reached)) r = nullptr;
         bool builtin = r && r->kind == HeadKind::Builtin && r->arity == m;
         bool call = r && r->kind == HeadKind::Defined && r->params == m;
         if (builtin || call) {
@@ -413,7 +417,7 @@ public:
                 for (int j = i + 1; j < m; ++j) later |= uses(args[j]);
                 emit(args[i], false, later);
             }
-            Ins in{builtin ? Op::Builtin : tail ? Op::TailCall : Op::Call};
+            Ins in = make(builtin ? Op::Builtin : tail ? Op::TailCall : Op::Call);
             in.n = static_cast<uint8_t>(m);
             in.cell = reached;
             in.handler = builtin ? r->handler : nullptr;
@@ -421,7 +425,7 @@ public:
             add(in, tail && builtin);
             return;
         }
-        Ins in{tail ? Op::TailGeneral : Op::General};
+        Ins in = make(tail ? Op::TailGeneral : Op::General);
         in.cell = e;
         in.mask = rawFreeVariables(e);
         in.drop = uses(e) & ~live;
@@ -429,15 +433,73 @@ public:
     }
 
 private:
+    Ins make(Op op) {
+        Ins in{op};
+        in.scope = scopeIndex_;
+        return in;
+    }
     void add(const Ins& in, bool thenReturn) {
         code_.ins.push_back(in);
-        if (thenReturn) code_.ins.push_back(Ins{Op::Return});
+        if (thenReturn) code_.ins.push_back(make(Op::Return));
+    }
+
+    void emitBranch(Cell* c, Cell* x, Cell* y, bool tail, uint32_t live) {
+        uint32_t after = tail ? 0 : live;
+        uint32_t ux = uses(x), uy = uses(y);
+        emit(c, false, ux | uy | after);
+        Ins in = make(Op::Branch);
+        in.tail = tail;
+        in.cell = x;
+        in.cell2 = y;
+        in.mask = rawFreeVariables(x);
+        in.mask2 = rawFreeVariables(y);
+        in.drop = uy & ~ux & ~after;
+        in.drop2 = ux & ~uy & ~after;
+        in.drop3 = (ux | uy) & ~after;
+        size_t at = code_.ins.size();
+        code_.ins.push_back(in);
+        emit(x, tail, after);
+        size_t jump = code_.ins.size();
+        if (!tail) code_.ins.push_back(make(Op::Jump));
+        code_.ins[at].target = static_cast<uint32_t>(code_.ins.size());
+        emit(y, tail, after);
+        if (!tail) {
+            code_.ins[jump].target = static_cast<uint32_t>(code_.ins.size());
+            code_.ins[at].join = static_cast<uint32_t>(code_.ins.size());
+        }
+    }
+
+    // (((\{ p) v) body): v is evaluated, as the argument of ((\ p) body)
+    // would be, into a slot of its own.
+    bool emitBinding(Cell* e, bool tail, uint32_t live) {
+        Cell* L = rawLeft(e);
+        int p = letterOf(rawRight(rawLeft(L)));
+        if (p < 0 || code_.slots >= 32) return false;
+        Cell* v = rawRight(L);
+        Cell* body = rawRight(e);
+        uint32_t after = tail ? 0 : live;
+        uint32_t rest = slotsOf(rawFreeVariables(body) & ~(uint32_t{1} << p)) | after;
+        emit(v, false, rest);
+        int s = code_.slots++;
+        Scope saved = scope_;
+        uint16_t savedIndex = scopeIndex_;
+        scope_[p] = static_cast<int8_t>(s);
+        scopeIndex_ = static_cast<uint16_t>(code_.scopes.size());
+        code_.scopes.push_back(scope_);
+        Ins in = make(Op::Bind);
+        in.n = static_cast<uint8_t>(s);
+        if (!(rawFreeVariables(body) >> p & 1)) in.drop = uint32_t{1} << s;
+        code_.ins.push_back(in);
+        emit(body, tail, after);
+        scope_ = saved;
+        scopeIndex_ = savedIndex;
+        return true;
     }
 
     // ((S1 ((S2 c) x)) y) with S1 and S2 standing for the prelude's I: the
     // tree of c ? x ; y.
     static bool branch(Cell* e, Cell** c, Cell** x, Cell** y) {
-        if (!rawIsPair(e) || !rawIsPair(rawLeft(e))) return false;
+        if (!gTruthOk || !rawIsPair(e) || !rawIsPair(rawLeft(e))) return false;
         Cell* L = rawLeft(e);
         Cell* A = rawRight(L);
         if (!rawIsPair(A) || !rawIsPair(rawLeft(A))) return false;
@@ -450,11 +512,9 @@ private:
     }
 
     Code& code_;
+    Scope scope_;
+    uint16_t scopeIndex_ = 0;
 };
-
-bool gTruthChecked = false;
-uint64_t gTruthEpoch = 0;
-bool gTruthOk = false;
 
 Code* compileDefinition(Resolution* r) {
     if (!gTruthChecked || gTruthEpoch != definitionsEpoch()) {
@@ -464,25 +524,19 @@ Code* compileDefinition(Resolution* r) {
     }
     auto* code = new Code;
     code->body = r->entry->second;
-    code->params = r->params;
-    for (auto& s : code->slotOf) s = -1;
+    code->params = code->slots = r->params;
+    Scope params;
+    params.fill(-1);
     Cell* b = code->body.get();
     for (int i = 0; i < r->params; ++i) {
-        code->slotOf[letterOf(rawRight(rawLeft(b)))] = static_cast<int8_t>(i);
+        params[letterOf(rawRight(rawLeft(b)))] = static_cast<int8_t>(i);
         b = rawRight(b);
     }
+    code->scopes.push_back(params);
     annotate(b);
     Compiler compiler(*code);
-    uint32_t used = compiler.uses(b);
-    code->entryDrop = ((uint32_t{1} << r->params) - 1) & ~used;
-    if (gTruthOk) {
-        compiler.emit(b, true, 0);
-    } else {
-        Ins in{Op::TailGeneral};
-        in.cell = b;
-        in.mask = rawFreeVariables(b);
-        code->ins.push_back(in);
-    }
+    code->entryDrop = ((uint32_t{1} << r->params) - 1) & ~compiler.uses(b);
+    compiler.emit(b, true, 0);
     r->code.reset(code);
     return code;
 }
@@ -541,7 +595,7 @@ struct Machine {
     void run();
     bool finish(Cell* v);
     Cell* popActivation();
-    Cell* instantiate(const Activation& a, Cell* t, uint32_t mask);
+    Cell* instantiate(const Activation& a, const Ins& in, Cell* t, uint32_t mask);
     void dropSlots(const Activation& a, uint32_t slots);
     bool spliceCondition(Cell* kc, int found);
     void enter(Resolution* r, Cell* const* args, int m);
@@ -822,15 +876,16 @@ void Machine::returnValue() {
 
 CellRef frameOf(CellRef c, CellRef g) { return makePair(makePair(atoms().B, std::move(c)), std::move(g)); }
 
-Cell* Machine::instantiate(const Activation& a, Cell* t, uint32_t mask) {
+Cell* Machine::instantiate(const Activation& a, const Ins& in, Cell* t, uint32_t mask) {
     if (!mask) {
         incRef(t);
         return t;
     }
     Cell* v[26];
+    const Scope& scope = a.code->scopes[in.scope];
     for (uint32_t m = mask; m; m &= m - 1) {
         int l = __builtin_ctz(m);
-        int s = a.code->slotOf[l];
+        int s = scope[l];
         if (s < 0 || !vals[a.base + s]) assertionFailed("b", __LINE__);
         v[l] = vals[a.base + s];
     }
@@ -881,6 +936,7 @@ void Machine::enter(Resolution* r, Cell* const* args, int m) {
         incRef(args[i]);
         vals.push_back(args[i]);
     }
+    vals.resize(acts.back().base + code->slots);
     dropSlots(acts.back(), code->entryDrop);
     k = atoms().I;
     entered = true;
@@ -910,7 +966,7 @@ void Machine::run() {
                 vals.push_back(in.cell);
                 break;
             case Op::General: {
-                Cell* t = instantiate(*a, in.cell, in.mask);
+                Cell* t = instantiate(*a, in, in.cell, in.mask);
                 dropSlots(*a, in.drop);
                 if (rawIsNormal(t)) {
                     vals.push_back(t);
@@ -956,6 +1012,7 @@ void Machine::run() {
                     acts.push_back(Activation{callee, 0, from, nullptr});
                     a = &acts.back();
                 }
+                vals.resize(a->base + callee->slots);
                 dropSlots(*a, callee->entryDrop);
                 break;
             }
@@ -967,11 +1024,21 @@ void Machine::run() {
                 break;
             }
             case Op::TailGeneral: {
-                Cell* t = instantiate(*a, in.cell, in.mask);
+                Cell* t = instantiate(*a, in, in.cell, in.mask);
                 if (!finish(t)) return;
                 a = &acts.back();
                 break;
             }
+            case Op::Bind: {
+                Cell*& slot = vals[a->base + in.n];
+                slot = vals.back();
+                vals.pop_back();
+                dropSlots(*a, in.drop);
+                break;
+            }
+            case Op::Jump:
+                a->pc = in.target;
+                break;
             case Op::Branch: {
                 ++gStats.steps;
                 Cell* c = vals.back();
@@ -991,9 +1058,15 @@ void Machine::run() {
                 // Any other condition is applied to both branches, as the
                 // graph engine does: (c x) under a frame holding y.
                 vals.pop_back();
-                Cell* xi = instantiate(*a, in.cell, in.mask);
-                Cell* yi = instantiate(*a, in.cell2, in.mask2);
-                Cell* k0 = popActivation();
+                Cell* xi = instantiate(*a, in, in.cell, in.mask);
+                Cell* yi = instantiate(*a, in, in.cell2, in.mask2);
+                Cell* k0 = nullptr;
+                if (in.tail) {
+                    k0 = popActivation();
+                } else {
+                    dropSlots(*a, in.drop3);
+                    a->pc = in.join;
+                }
                 k = k0 ? CellRef::adopt(k0) : atoms().I;
                 push(makePair(atoms().T, CellRef::adopt(yi)), CellRef::adopt(rawMakePair(c, xi)));
                 return;
@@ -1016,9 +1089,15 @@ bool Machine::spliceCondition(Cell* top, int found) {
     std::vector<Cell*> gs;
     for (Cell* kc = top; gs.size() < static_cast<size_t>(found); kc = rawRight(rawLeft(kc)))
         gs.push_back(rawRight(kc));
-    Cell* xi = instantiate(a, br.cell, br.mask);
-    Cell* yi = instantiate(a, br.cell2, br.mask2);
-    Cell* k0 = popActivation();
+    Cell* xi = instantiate(a, br, br.cell, br.mask);
+    Cell* yi = instantiate(a, br, br.cell2, br.mask2);
+    Cell* k0 = nullptr;
+    if (br.tail) {
+        k0 = popActivation();
+    } else {
+        dropSlots(a, br.drop3);
+        a.pc = br.join;
+    }
     CellRef nk = k0 ? CellRef::adopt(k0) : atoms().I;
     nk = frameOf(std::move(nk), makePair(atoms().T, CellRef::adopt(yi)));
     nk = frameOf(std::move(nk), makePair(atoms().T, CellRef::adopt(xi)));
