@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <cstdlib>
+#include <sys/mman.h>
 #include <memory>
 #include <vector>
 #include <string>
@@ -266,6 +267,9 @@ enum class Op : uint8_t {
     Branch,       // pop a condition: K goes on, H jumps to target
     Jump,         // go on at target
     Bind,         // pop a value into slot n
+    Apply,        // apply a value to n normal arguments, all on top
+    Guard,        // tail position: hand cell to the graph engine when pending arguments wait
+    Construct,    // a constructor's partial application: cell applied to the n values on top
 };
 
 struct Ins {
@@ -344,6 +348,18 @@ bool preludeTruth() {
     return isLetterLambda(h, &a) && atomIs(rawRight(h), "I");
 }
 
+// V a b c = c a b, as the prelude defines it.
+bool preludePair() {
+    const Cell* v = lookupDefinition("V");
+    int a, b, c;
+    if (!v || !isLetterLambda(v, &a) || !isLetterLambda(rawRight(v), &b) ||
+        !isLetterLambda(rawRight(rawRight(v)), &c) || a == b || b == c || a == c)
+        return false;
+    const Cell* body = rawRight(rawRight(rawRight(v)));
+    return rawIsPair(body) && rawIsPair(rawLeft(body)) && letterOf(rawLeft(rawLeft(body))) == c &&
+           letterOf(rawRight(rawLeft(body))) == a && letterOf(rawRight(body)) == b;
+}
+
 bool isIdentityHead(Cell* atom) {
     if (!rawIsAtom(atom)) return false;
     Cell* reached;
@@ -355,6 +371,14 @@ bool isIdentityHead(Cell* atom) {
 bool gTruthChecked = false;
 uint64_t gTruthEpoch = 0;
 bool gTruthOk = false;
+bool gPairOk = false;  // K, H, I and V as the prelude has them
+
+// A closed normal cell or a parameter: pushing it has no effect.
+bool isPlainOperand(Cell* e, const Scope& scope) {
+    int l = rawIsAtom(e) ? letterOf(e) : -1;
+    if (l >= 0) return scope[l] >= 0;
+    return rawFreeVariables(e) == 0 && rawIsNormal(e);
+}
 
 class Compiler {
 public:
@@ -373,7 +397,9 @@ public:
 
     // Emits e; in tail position its value is the activation's result. live:
     // the slots read after e.
-    void emit(Cell* e, bool tail, uint32_t live) {
+    enum class Ctx { Argument, Condition };
+
+    void emit(Cell* e, bool tail, uint32_t live, Ctx ctx = Ctx::Argument) {
         if (rawIsAtom(e)) {
             int l = letterOf(e);
             if (l >= 0 && scope_[l] >= 0) {
@@ -392,10 +418,10 @@ public:
         }
         Cell *c, *x, *y;
         if (branch(e, &c, &x, &y)) {
-            emitBranch(c, x, y, tail, live);
+            emitBranch(c, x, y, tail, live, ctx);
             return;
         }
-        if (shapeOf(e) == 'i' && emitBinding(e, tail, live)) return;
+        if (shapeOf(e) == 'i' && emitBinding(e, tail, live, ctx)) return;
         Cell* args[16];
         int m = 0;
         Cell* h = e;
@@ -404,6 +430,19 @@ public:
             h = rawLeft(h);
         }
         std::reverse(args, args + m);
+        if (m > 0 && gPairOk && rawIsAtom(h) && letterOf(h) >= 0 && scope_[letterOf(h)] >= 0) {
+            bool plain = true;
+            for (int i = 0; i < m && plain; ++i) plain = isPlainOperand(args[i], scope_);
+            if (plain) {
+                emitApply(h, args, m, tail, live);
+                return;
+            }
+        }
+        if (m > 0 && rawIsAtom(h) && letterOf(h) < 0 && headIsConstructor(h) && rawArityOf(h) > m &&
+            ctx != Ctx::Condition) {
+            emitConstruct(e, h, args, m, tail, live);
+            return;
+        }
         Cell* reached = nullptr;
         Resolution* r = rawIsAtom(h) && letterOf(h) < 0 ? resolveAlias(h, &reached) : nullptr;
         // A constructor takes its arguments unevaluated: left to the graph engine.
@@ -443,10 +482,58 @@ private:
         if (thenReturn) code_.ins.push_back(make(Op::Return));
     }
 
-    void emitBranch(Cell* c, Cell* x, Cell* y, bool tail, uint32_t live) {
+    // A parameter's value applied to plain operands: the prelude's K, H, I
+    // and V are contracted in place.
+    void emitApply(Cell* h, Cell* const* args, int m, bool tail, uint32_t live) {
+        uint32_t after = tail ? 0 : live;
+        for (int i = -1; i < m; ++i) {
+            Cell* e = i < 0 ? h : args[i];
+            uint32_t later = after;
+            for (int j = i + 1; j < m; ++j) later |= uses(args[j]);
+            emit(e, false, later);
+        }
+        Ins in = make(Op::Apply);
+        in.n = static_cast<uint8_t>(m);
+        add(in, tail);
+    }
+
+    // A constructor's partial application: its arguments are evaluated left
+    // to right as the graph engine does when no pending argument waits for
+    // it. Its longest closed normal prefix is the body's own cell.
+    void emitConstruct(Cell* e, Cell* h, Cell* const* args, int m, bool tail, uint32_t live) {
+        if (tail) {
+            Ins g = make(Op::Guard);
+            g.cell = e;
+            g.mask = rawFreeVariables(e);
+            code_.ins.push_back(g);
+        }
+        Cell* prefix = h;
+        int j = 0;
+        for (Cell* p = e; rawIsPair(p); p = rawLeft(p)) {
+            if (rawFreeVariables(p) == 0 && rawIsNormal(p)) {
+                int depth = 0;
+                for (Cell* q = p; rawIsPair(q); q = rawLeft(q)) ++depth;
+                prefix = p;
+                j = depth;
+                break;
+            }
+        }
+        uint32_t after = tail ? 0 : live;
+        for (int i = j; i < m; ++i) {
+            uint32_t later = after;
+            for (int k = i + 1; k < m; ++k) later |= uses(args[k]);
+            emit(args[i], false, later);
+        }
+        Ins in = make(Op::Construct);
+        in.n = static_cast<uint8_t>(m - j);
+        in.cell = prefix;
+        add(in, tail);
+    }
+
+    void emitBranch(Cell* c, Cell* x, Cell* y, bool tail, uint32_t live, Ctx ctx) {
         uint32_t after = tail ? 0 : live;
         uint32_t ux = uses(x), uy = uses(y);
-        emit(c, false, ux | uy | after);
+        emit(c, false, ux | uy | after, Ctx::Condition);
         Ins in = make(Op::Branch);
         in.tail = tail;
         in.cell = x;
@@ -458,11 +545,11 @@ private:
         in.drop3 = (ux | uy) & ~after;
         size_t at = code_.ins.size();
         code_.ins.push_back(in);
-        emit(x, tail, after);
+        emit(x, tail, after, ctx);
         size_t jump = code_.ins.size();
         if (!tail) code_.ins.push_back(make(Op::Jump));
         code_.ins[at].target = static_cast<uint32_t>(code_.ins.size());
-        emit(y, tail, after);
+        emit(y, tail, after, ctx);
         if (!tail) {
             code_.ins[jump].target = static_cast<uint32_t>(code_.ins.size());
             code_.ins[at].join = static_cast<uint32_t>(code_.ins.size());
@@ -471,7 +558,7 @@ private:
 
     // (((\{ p) v) body): v is evaluated, as the argument of ((\ p) body)
     // would be, into a slot of its own.
-    bool emitBinding(Cell* e, bool tail, uint32_t live) {
+    bool emitBinding(Cell* e, bool tail, uint32_t live, Ctx ctx) {
         Cell* L = rawLeft(e);
         int p = letterOf(rawRight(rawLeft(L)));
         if (p < 0 || code_.slots >= 32) return false;
@@ -490,7 +577,7 @@ private:
         in.n = static_cast<uint8_t>(s);
         if (!(rawFreeVariables(body) >> p & 1)) in.drop = uint32_t{1} << s;
         code_.ins.push_back(in);
-        emit(body, tail, after);
+        emit(body, tail, after, ctx);
         scope_ = saved;
         scopeIndex_ = savedIndex;
         return true;
@@ -521,6 +608,7 @@ Code* compileDefinition(Resolution* r) {
         gTruthChecked = true;
         gTruthEpoch = definitionsEpoch();
         gTruthOk = preludeTruth();
+        gPairOk = gTruthOk && preludePair();
     }
     auto* code = new Code;
     code->body = r->entry->second;
@@ -553,6 +641,73 @@ struct Activation {
     Cell* k0;
 };
 
+// A stack in one reserved stretch of address space: pages are committed as
+// it grows, so it never moves or copies its elements and its depth is
+// bounded by memory only.
+template <class T>
+class DeepStack {
+public:
+    DeepStack() = default;
+    DeepStack(const DeepStack&) = delete;
+    DeepStack& operator=(const DeepStack&) = delete;
+    ~DeepStack() {
+        if (base_) munmap(base_, capacity_ * sizeof(T));
+    }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    T* begin() { return base_; }
+    T* end() { return base_ + size_; }
+    T& operator[](size_t i) { return base_[i]; }
+    const T& operator[](size_t i) const { return base_[i]; }
+    T& back() { return base_[size_ - 1]; }
+    void push_back(const T& v) {
+        if (size_ == capacity_) reserve();
+        base_[size_++] = v;
+        if (size_ > high_) high_ = size_;
+    }
+    void pop_back() {
+        if (--size_ + kSlack < high_) trim();
+    }
+    // New elements are zero: mapped pages start zeroed, and pages given back
+    // by a shrink are cleared when grown into again.
+    void resize(size_t n) {
+        while (n > capacity_) reserve();
+        if (n > size_) std::memset(static_cast<void*>(base_ + size_), 0, (n - size_) * sizeof(T));
+        size_ = n;
+        if (size_ > high_) high_ = size_;
+        if (size_ + kSlack < high_) trim();
+    }
+
+private:
+    // Pages more than kSlack elements above the top go back to the system,
+    // so memory a deep recursion used is free for the values it returns.
+    static constexpr size_t kSlack = (size_t{4} << 20) / sizeof(T);
+    void trim() {
+        size_t page = 4096;
+        uintptr_t from = (reinterpret_cast<uintptr_t>(base_ + size_) + page - 1) & ~(page - 1);
+        uintptr_t to = reinterpret_cast<uintptr_t>(base_ + high_) & ~(page - 1);
+        if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+        high_ = size_;
+    }
+    void reserve() {
+        if (base_) outOfMemory();
+        for (size_t gib : {64, 16, 4, 1}) {
+            size_t bytes = gib << 30;
+            void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (p != MAP_FAILED) {
+                base_ = static_cast<T*>(p);
+                capacity_ = bytes / sizeof(T);
+                return;
+            }
+        }
+        outOfMemory();
+    }
+    T* base_ = nullptr;
+    size_t size_ = 0;
+    size_t high_ = 0;  // the most elements since the last trim
+    size_t capacity_ = 0;
+};
+
 bool compiledEngineWanted() {
     const char* e = std::getenv("KILN_ENGINE");
     return e && std::strcmp(e, "compiled") == 0;
@@ -572,8 +727,8 @@ struct Machine {
     bool entered = false;     // contract started an activation
     bool outOfSteps = false;  // the step budget ran out inside run()
     uint64_t budgetStart = 0;
-    std::vector<Activation> acts;
-    std::vector<Cell*> vals;  // slots and operands, each counted (null: released)
+    DeepStack<Activation> acts;
+    DeepStack<Cell*> vals;  // slots and operands, each counted (null: released)
 
     // Frame cells given back by returns, reused by the next pushes: an inner
     // cell still holds its counted "B" on the left.
@@ -598,6 +753,9 @@ struct Machine {
     Cell* instantiate(const Activation& a, const Ins& in, Cell* t, uint32_t mask);
     void dropSlots(const Activation& a, uint32_t slots);
     bool spliceCondition(Cell* kc, int found);
+    bool pendingArgumentsWait(const Activation& a) const;
+    Cell* applyValue(size_t from);
+    std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
     void enter(Resolution* r, Cell* const* args, int m);
 
     // Evaluate y next, remembering g in the frame ((B k) g).
@@ -1039,6 +1197,39 @@ void Machine::run() {
             case Op::Jump:
                 a->pc = in.target;
                 break;
+            case Op::Apply: {
+                ++gStats.steps;
+                size_t from = vals.size() - in.n - 1;
+                Cell* t = applyValue(from);
+                if (rawIsNormal(t) || a->code->ins[a->pc].op == Op::Return) {
+                    vals.push_back(t);
+                    break;
+                }
+                x = CellRef::adopt(t);
+                k = atoms().I;
+                return;
+            }
+            case Op::Guard:
+                if (pendingArgumentsWait(*a)) {
+                    Cell* t = instantiate(*a, in, in.cell, in.mask);
+                    if (!finish(t)) return;
+                    a = &acts.back();
+                }
+                break;
+            case Op::Construct: {
+                size_t from = vals.size() - in.n;
+                Cell* t = in.cell;
+                incRef(t);
+                // Each pair is annotated as it is made, as the graph engine's
+                // are: a long structure is never annotated in one deep walk.
+                for (size_t i = from; i < vals.size(); ++i) {
+                    t = rawMakePair(t, vals[i]);
+                    annotate(t);
+                }
+                vals.resize(from);
+                vals.push_back(t);
+                break;
+            }
             case Op::Branch: {
                 ++gStats.steps;
                 Cell* c = vals.back();
@@ -1073,6 +1264,76 @@ void Machine::run() {
             }
         }
     }
+}
+
+// Whether the graph engine's continuation for the top activation's result
+// begins with a pending argument (a function frame), which a constructor's
+// partial application would take.
+bool Machine::pendingArgumentsWait(const Activation& a) const {
+    const Cell* k0 = a.k0;
+    if (k0 && rawIsPair(k0)) {
+        const Cell* g = rawRight(k0);
+        return rawIsPair(g) && isTAtom(rawLeft(g));
+    }
+    if (acts.size() < 2) return false;
+    const Activation& below = acts[acts.size() - 2];
+    return below.code->ins[below.pc].op == Op::Branch;
+}
+
+// The value at vals[from] applied to the normal arguments above it. The
+// prelude's constructors K, H, I and V are contracted here as the graph
+// engine would, sharing the same cells; anything else comes back as the
+// application for the graph engine to reduce. Answers an owned cell and
+// pops the operands.
+Cell* Machine::applyValue(size_t from) {
+    Cell* f = vals[from];
+    pending.clear();
+    for (size_t i = vals.size(); i-- > from + 1;) pending.push_back(vals[i]);
+    vals.resize(from);
+    for (int guard = 0; guard < 64 && !pending.empty(); ++guard) {
+        Cell* own[4];
+        int n = 0;
+        Cell* h = f;
+        while (rawIsPair(h) && n < 4 && !rawDataMark(h)) {
+            own[n++] = rawRight(h);
+            h = rawLeft(h);
+        }
+        if (!rawIsAtom(h) || rawText(h)[1] != 0) break;
+        char c = rawText(h)[0];
+        int need = c == 'K' ? 2 : c == 'V' ? 3 : (c == 'H' || c == 'I') ? 1 : 0;
+        if (need == 0 || n > need || n + static_cast<int>(pending.size()) < need) break;
+        // The arguments in order: f's own (innermost first), then pending.
+        Cell* take[3];
+        for (int i = 0; i < need; ++i) {
+            if (i < n) {
+                take[i] = own[n - 1 - i];
+                incRef(take[i]);
+            } else {
+                take[i] = pending.back();
+                pending.pop_back();
+            }
+        }
+        decRef(f);
+        if (c == 'K') {
+            f = take[0];
+            decRef(take[1]);
+        } else if (c == 'I') {
+            f = take[0];
+        } else if (c == 'H') {
+            f = rawRight(lookupDefinition("H"));
+            incRef(f);
+            decRef(take[0]);
+        } else {
+            f = take[2];
+            pending.push_back(take[1]);
+            pending.push_back(take[0]);
+        }
+    }
+    while (!pending.empty()) {
+        f = rawMakePair(f, pending.back());
+        pending.pop_back();
+    }
+    return f;
 }
 
 // The focus is a constructor's partial application that would take pending
