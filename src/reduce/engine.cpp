@@ -372,6 +372,7 @@ bool gTruthChecked = false;
 uint64_t gTruthEpoch = 0;
 bool gTruthOk = false;
 bool gPairOk = false;  // K, H, I and V as the prelude has them
+Cell* gFalseBody = nullptr;  // the body of H, while gPairOk holds
 
 // A closed normal cell or a parameter: pushing it has no effect.
 bool isPlainOperand(Cell* e, const Scope& scope) {
@@ -609,6 +610,7 @@ Code* compileDefinition(Resolution* r) {
         gTruthEpoch = definitionsEpoch();
         gTruthOk = preludeTruth();
         gPairOk = gTruthOk && preludePair();
+        gFalseBody = gPairOk ? rawRight(lookupDefinition("H")) : nullptr;
     }
     auto* code = new Code;
     code->body = r->entry->second;
@@ -708,9 +710,11 @@ private:
     size_t capacity_ = 0;
 };
 
+// KILN_ENGINE=graph runs the graph engine alone; anything else, or nothing,
+// the compiled evaluator beside it.
 bool compiledEngineWanted() {
     const char* e = std::getenv("KILN_ENGINE");
-    return e && std::strcmp(e, "compiled") == 0;
+    return !(e && std::strcmp(e, "graph") == 0);
 }
 
 // ---- the machine ----------------------------------------------------------
@@ -1320,7 +1324,7 @@ Cell* Machine::applyValue(size_t from) {
         } else if (c == 'I') {
             f = take[0];
         } else if (c == 'H') {
-            f = rawRight(lookupDefinition("H"));
+            f = gFalseBody;
             incRef(f);
             decRef(take[0]);
         } else {
