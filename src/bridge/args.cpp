@@ -80,8 +80,9 @@ bool readArgs(Cell* app, const char* classes, Arg* out) {
 }
 
 size_t readableBytes(const Arg& a, uint64_t wanted) {
-    if (a.length < 0 || wanted <= static_cast<uint64_t>(a.length)) return static_cast<size_t>(wanted);
-    return static_cast<size_t>(a.length);
+    // Every atom's text is followed by its NUL, which may be read too.
+    if (a.length < 0 || wanted <= static_cast<uint64_t>(a.length) + 1) return static_cast<size_t>(wanted);
+    return static_cast<size_t>(a.length) + 1;
 }
 
 CellRef signedResult(int64_t value) { return makeInteger(value); }

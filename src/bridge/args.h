@@ -42,8 +42,9 @@ bool readArgs(Cell* app, const char* classes, Arg* out);
 inline void* pointerOf(const Arg& a) { return reinterpret_cast<void*>(static_cast<intptr_t>(a.i)); }
 
 // How many of the wanted bytes may be read from a text argument: all of them
-// for an address (trusted), at most the value's own bytes for a literal, a
-// byte string or a flattened text, so a long count cannot read past it.
+// for an address (trusted), at most the value's own bytes and the NUL that
+// ends them for a literal, a byte string or a flattened text, so a long
+// count cannot read past it.
 size_t readableBytes(const Arg& a, uint64_t wanted);
 
 // Results.

@@ -44,12 +44,11 @@ double clearSign(double x) {
     return x;
 }
 
-// An exponent beyond int still scales to an infinity or to zero.
+// The exponent is an int like every other: its low 32 bits.
 CellRef ldexpCall(CellRef app) {
     Arg a[2];
     if (!readArgs(app.get(), "RI", a)) return failure();
-    int64_t e = a[1].i < INT_MIN ? INT_MIN : a[1].i > INT_MAX ? INT_MAX : a[1].i;
-    return realResult(std::ldexp(a[0].real, static_cast<int>(e)));
+    return realResult(std::ldexp(a[0].real, static_cast<int>(a[1].i)));
 }
 
 // frexp and modf store their second result through the address; a null

@@ -14,12 +14,21 @@ namespace kiln {
 namespace {
 
 CellStats gStats;
+// Allocation statistics cost a counter update per cell, so they are kept
+// only when asked for: KILN_STATS in the environment at start-up (read
+// before any static initialiser can make a cell), or setCellCounting.
+bool gCounting = false;
+
+[[gnu::constructor(101)]] void readCountingSwitch() { gCounting = std::getenv("KILN_STATS") != nullptr; }
 
 // ---- pool -----------------------------------------------------------------
 //
 // Cells come from free lists, one per 8-byte size class up to kPoolMax bytes;
 // larger atoms come from malloc. Atoms carry their size class in the hidden
-// word in front of the header, pairs are always the 24-byte class.
+// word in front of the header, pairs are always the 24-byte class. When a
+// class's free list is empty, the next cell is carved from the class's
+// current chunk; a chunk's pages are touched only as its cells are carved,
+// so a small program stays small whatever classes it uses.
 
 constexpr size_t kPoolMax = 128;
 constexpr size_t kClasses = kPoolMax / 8 + 1;
@@ -30,6 +39,21 @@ struct FreeNode {
 };
 #ifndef KILN_NO_POOL
 FreeNode* gFree[kClasses];
+char* gCarve[kClasses];     // the next uncarved byte of the class's chunk
+char* gCarveEnd[kClasses];  // the end of that chunk
+
+[[gnu::noinline]] void* carve(size_t cls) {
+    size_t size = cls * 8;
+    if (static_cast<size_t>(gCarveEnd[cls] - gCarve[cls]) < size) {
+        char* chunk = static_cast<char*>(std::malloc(kChunk));
+        if (!chunk) outOfMemory();
+        gCarve[cls] = chunk;
+        gCarveEnd[cls] = chunk + kChunk;
+    }
+    char* p = gCarve[cls];
+    gCarve[cls] = p + size;
+    return p;
+}
 #endif
 
 inline void* poolTake(size_t cls) {
@@ -43,16 +67,7 @@ inline void* poolTake(size_t cls) {
         gFree[cls] = n->next;
         return n;
     }
-    size_t size = cls * 8;
-    char* chunk = static_cast<char*>(std::malloc(kChunk));
-    if (!chunk) outOfMemory();
-    size_t count = kChunk / size;
-    for (size_t i = 1; i < count; ++i) {
-        FreeNode* f = reinterpret_cast<FreeNode*>(chunk + i * size);
-        f->next = gFree[cls];
-        gFree[cls] = f;
-    }
-    return chunk;
+    return carve(cls);
 #endif
 }
 
@@ -76,8 +91,15 @@ inline uint64_t& hiddenWord(const Cell* atom) {
 }
 
 inline void noteAlloc() {
+    if (__builtin_expect(!gCounting, 1)) return;
     ++gStats.allocated;
     if (++gStats.live > gStats.peakLive) gStats.peakLive = gStats.live;
+}
+
+// A cell made before counting was switched on may be freed after it.
+inline void noteFree() {
+    if (__builtin_expect(!gCounting, 1)) return;
+    if (gStats.live) --gStats.live;
 }
 
 void freeAtom(Cell* c) {
@@ -88,7 +110,7 @@ void freeAtom(Cell* c) {
         std::free(base);
     else
         poolGive(base, cls);
-    --gStats.live;
+    noteFree();
 }
 
 DefinitionLookup gLookup = nullptr;
@@ -113,7 +135,7 @@ void freeCell(Cell* c) {
         pending = reinterpret_cast<Cell*>(p->header);
         Cell* kids[2] = {rawLeft(p), rawRight(p)};
         poolGive(p, kPairClass);
-        --gStats.live;
+        noteFree();
         for (Cell* k : kids) {
             uint64_t n = k->header & hdr::kCountMask;
             if (n == 0) assertionFailed("b", __LINE__);
@@ -209,7 +231,7 @@ void rawSetAtomLength(Cell* atom, size_t length) {
 
 void rawFreePairShell(Cell* pair) {
     poolGive(pair, kPairClass);
-    --gStats.live;
+    noteFree();
 }
 
 CellRef makePair(CellRef l, CellRef r) {
@@ -461,6 +483,8 @@ void setAtomSlot(Cell* atom, void* value) {
 }
 
 const CellStats& cellStats() { return gStats; }
+
+void setCellCounting(bool on) { gCounting = on; }
 
 // ---- large stack ----------------------------------------------------------
 

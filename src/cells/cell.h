@@ -275,7 +275,10 @@ struct CellStats {
     uint64_t live = 0;
     uint64_t peakLive = 0;
 };
+// The counts run only while counting is on: from start-up when KILN_STATS
+// is set in the environment, otherwise from a call of setCellCounting(true).
 const CellStats& cellStats();
+void setCellCounting(bool on);
 
 // Runs fn on a thread whose stack is large enough for any graph that fits in
 // memory, so that the recursive walks over deep graphs cannot overflow.

@@ -34,30 +34,46 @@ void rewriteBodies(DefinitionTable& defs, Rewrite rewrite) {
     for (auto& [name, body] : defs) body = rewrite(std::move(body));
 }
 
-// Phase 4: every name reachable from the main definition is defined.
+// The combinators the evaluator and the builtins build while a program runs:
+// truth values and comparison results (K, H), the unit value (I), the
+// undefined value (Z), pairs (V), bit chains of numerals (J), tagged texts
+// (X), the frames of the step loop (B, T). A program may redefine them, so
+// their bodies are as reachable as anything the main expression names.
+constexpr const char* kBuiltAtRunTime[] = {"B", "H", "I", "J", "K", "T", "V", "X", "Z"};
+
+// Phase 4: every name reachable from the main definition, or from the
+// combinators built at run time, is defined. The main definition's names are
+// examined first, so its findings are reported before theirs.
 bool checkAlive(const DefinitionTable& defs, ErrorRecord& record) {
     std::set<std::string, std::less<>> visited;
-    std::map<std::string, std::string, std::less<>> pending{{"", "nowhere"}};
-    while (!pending.empty()) {
-        auto first = pending.begin();
-        std::string name = first->first;
-        std::string referrer = first->second.empty() ? "TOP" : first->second;
-        pending.erase(first);
-        visited.insert(name);
-        auto it = defs.find(name);
-        if (it == defs.end()) {
-            std::string shown = displayForm(name);
-            failWith(record, "Alive", shown,
-                     "Variable [" + shown + "] occurs in function [" + referrer + "] but is not defined.");
-            return false;
+    std::map<std::string, std::string, std::less<>> pending;
+    auto walk = [&] {
+        while (!pending.empty()) {
+            auto first = pending.begin();
+            std::string name = first->first;
+            std::string referrer = first->second.empty() ? "TOP" : displayForm(first->second);
+            pending.erase(first);
+            visited.insert(name);
+            auto it = defs.find(name);
+            if (it == defs.end()) {
+                std::string shown = displayForm(name);
+                failWith(record, "Alive", shown,
+                         "Variable [" + shown + "] occurs in function [" + referrer + "] but is not defined.");
+                return false;
+            }
+            NameList names = globalNamesOf(it->second);
+            for (const Cell* c = names.get(); rawIsPair(c); c = rawRight(c)) {
+                std::string_view m = atomText(rawLeft(c));
+                if (!visited.count(m)) pending.insert_or_assign(std::string(m), name);
+            }
         }
-        NameList names = globalNamesOf(it->second);
-        for (const Cell* c = names.get(); rawIsPair(c); c = rawRight(c)) {
-            std::string_view m = atomText(rawLeft(c));
-            if (!visited.count(m)) pending.insert_or_assign(std::string(m), name);
-        }
-    }
-    return true;
+        return true;
+    };
+    pending.emplace("", "nowhere");
+    if (!walk()) return false;
+    for (const char* root : kBuiltAtRunTime)
+        if (!visited.count(std::string_view(root))) pending.emplace(root, "nowhere");
+    return walk();
 }
 
 // The body of a structural key whose placeholder named a pruned definition:
@@ -94,7 +110,8 @@ bool placeVariables(DefinitionTable& defs, ErrorRecord& record) {
         NameList letters = boundLetters(body);
         if (!nameListEmpty(longNames)) appendToFile(kDebugLog, "First " + name + ": " + showCell(body) + "\n");
         if (nameListLength(longNames) + nameListLength(letters) > kLetters) {
-            failWith(record, "Place", name, name.empty() ? "Place error." : "Place error in function " + name + ".");
+            std::string shown = displayForm(name);
+            failWith(record, "Place", shown, name.empty() ? "Place error." : "Place error in function " + shown + ".");
             return false;
         }
         if (!nameListEmpty(longNames)) body = renameLongBinders(std::move(body), longNames, std::move(letters));
@@ -106,7 +123,8 @@ bool placeVariables(DefinitionTable& defs, ErrorRecord& record) {
 bool checkArity(const DefinitionTable& defs, ErrorRecord& record) {
     for (const auto& [name, body] : defs) {
         if (leadingLambdas(body.get()) > kMaxParameters) {
-            failWith(record, "Arity", name, "Arity of function " + name + " may not exceed ten.");
+            std::string shown = displayForm(name);
+            failWith(record, "Arity", shown, "Arity of function " + shown + " may not exceed ten.");
             return false;
         }
     }
@@ -129,7 +147,7 @@ bool checkBinderKeys(const DefinitionTable& defs, ErrorRecord& record) {
         std::string shown = displayForm(showCell(funky));
         failWith(record, "Funky", "",
                  name.empty() ? "Funky key in expression " + shown + "."
-                              : "Funky key in expression " + shown + " in function " + name + ".");
+                              : "Funky key in expression " + shown + " in function " + displayForm(name) + ".");
         return false;
     }
     return true;
@@ -141,9 +159,10 @@ bool checkLocals(const DefinitionTable& defs, ErrorRecord& record) {
         uint32_t mask = freeVariables(body);
         if (mask == 0) continue;
         std::string letter(1, static_cast<char>('a' + __builtin_ctz(mask)));
-        failWith(record, "Local", name,
+        std::string shown = displayForm(name);
+        failWith(record, "Local", shown,
                  name.empty() ? "Local variable " + letter + " unbound."
-                              : "Local variable " + letter + " unbound in function [" + name + "].");
+                              : "Local variable " + letter + " unbound in function [" + shown + "].");
         return false;
     }
     return true;

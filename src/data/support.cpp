@@ -25,29 +25,8 @@ bool numberBits(Cell* c, std::string& bits) {
     return true;
 }
 
-namespace {
-
-// Whether the magnitude of a well-formed integer needs at most `bits` bits.
-bool magnitudeFits(const Cell* c, int bits) {
-    if (isNumeral(c)) {
-        std::string_view t = atomText(c);
-        std::string_view digits = (t.size() > 1 && t[0] == '0') ? t.substr(1) : t;
-        if (digits.size() < 19) return true;
-        if (digits.size() > 20) return false;
-        std::vector<uint32_t> limbs = decimalToLimbs(digits);
-        if (limbs.size() < 2) return true;
-        if (limbs.size() > 2) return false;
-        return bits >= 64 || (limbs[1] >> 31) == 0;
-    }
-    // "K" and chains, through their bit strings: the magnitude starts at bit 2.
-    int64_t h = highestBit(toBits(c));
-    return h - 2 <= bits;
-}
-
-}  // namespace
-
 bool readIndex(const Cell* c, int64_t& out) {
-    if (!isInteger(c) || !wellFormedNumber(c) || !magnitudeFits(c, 63)) return false;
+    if (!isInteger(c) || !wellFormedNumber(c)) return false;
     out = toInt64(c);
     return true;
 }
@@ -60,7 +39,7 @@ bool readCount(const Cell* c, uint64_t& out) {
     } else {
         form = isBitChain(c) && isAtomNamed(rawRight(rawLeft(c)), "H");
     }
-    if (!form || !wellFormedNumber(c) || !magnitudeFits(c, 64)) return false;
+    if (!form || !wellFormedNumber(c)) return false;
     out = static_cast<uint64_t>(toInt64(c));
     return true;
 }

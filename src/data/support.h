@@ -22,12 +22,12 @@ bool wellFormedNumber(const Cell* c);
 // The bit string of a well-formed integer or binary fraction.
 bool numberBits(Cell* c, std::string& bits);
 
-// An integer whose value fits a signed 64-bit index (an integer beyond that
-// range cannot index anything).
+// An integer read as a signed 64-bit index; a larger magnitude wraps modulo
+// 2^64 like every integer conversion.
 bool readIndex(const Cell* c, int64_t& out);
 
-// A count: "K", "0", a numeral starting with 1-9, or a chain ((J H) x),
-// whose value fits 64 bits.
+// A count: "K", "0", a numeral starting with 1-9, or a chain ((J H) x), read
+// as an unsigned 64-bit value (wrapping modulo 2^64).
 bool readCount(const Cell* c, uint64_t& out);
 
 // The 64-bit pattern of a real atom.

@@ -124,6 +124,7 @@ CellRef rowsBuiltin(CellRef app) {
             if (byte == '\n') return makeAtom("[[p]]");
             if (byte == '[') return makeAtom("[[q]]");
             if (byte == ']') return makeAtom("[[r]]");
+            if (byte == '\0') return makeLiteral("\n");  // a NUL character is written as a newline
             return makeLiteral(std::string_view(&byte, 1));
         }
         case 'o': return undefined();

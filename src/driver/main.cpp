@@ -10,6 +10,7 @@
 #include "driver/report.h"
 #include "driver/stages.h"
 #include "reduce/engine.h"
+#include "reduce/trace.h"
 
 namespace {
 
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
     // ending the process.
     std::signal(SIGPIPE, SIG_IGN);
     std::set_new_handler([] { kiln::outOfMemory(); });
+    kiln::setTraceMode(kiln::traceModeOf(std::getenv("KILN_TRACE")));
     Invocation inv{argc, argv, 0};
     kiln::runWithLargeStack(body, &inv);
     std::fflush(stdout);

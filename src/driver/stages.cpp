@@ -87,7 +87,7 @@ ErrorRecord& run(ErrorRecord& record, uint64_t argumentVector) {
     if (isAtom(result) && firstChar(result) == ')') {
         std::string_view t = atomText(result);
         record.type = "Cycle";
-        record.name = std::string(t.substr(1));
+        record.name = displayForm(t.substr(1));  // a name's newline shows as its NUL
         record.message = "Cycle detected on function [" + record.name + "].";
         return record;
     }

@@ -13,6 +13,7 @@
 #include "cells/integers.h"
 #include "front/definitions.h"
 #include "front/registry.h"
+#include "reduce/trace.h"
 
 namespace kiln {
 
@@ -287,7 +288,7 @@ struct Ins {
     Cell* cell = nullptr;   // Const, General: the subterm; Builtin, Call: the head; Branch: first branch
     Cell* cell2 = nullptr;  // Branch: second branch
     Handler handler = nullptr;
-    Resolution* callee = nullptr;
+    Resolution* callee = nullptr;  // Call, TailCall: the definition; Builtin: the builtin
 };
 
 using Scope = std::array<int8_t, 26>;  // slot of each letter, -1 for none
@@ -302,9 +303,6 @@ struct Code {
 };
 
 void deleteCode(Code* code) { delete code; }
-
-// Every builtin call of both evaluators goes through this one place.
-inline CellRef callBuiltin(Handler handler, CellRef app) { return handler(std::move(app)); }
 
 // A name bound to a normal atom (`+` to `plus`, `;` to `I`) stands for that
 // atom: the graph engine would fetch it before applying it. Answers the head
@@ -461,7 +459,7 @@ public:
             in.n = static_cast<uint8_t>(m);
             in.cell = reached;
             in.handler = builtin ? r->handler : nullptr;
-            in.callee = call ? r : nullptr;
+            in.callee = r;
             add(in, tail && builtin);
             return;
         }
@@ -843,7 +841,7 @@ void Machine::contract() {
     switch (r->kind) {
         case HeadKind::Builtin: {
             CellRef app = std::move(x);
-            x = callBuiltin(r->handler, std::move(app));
+            x = callBuiltin(r->name.c_str(), r->arity, r->handler, std::move(app));
             return;
         }
         case HeadKind::Binding: {
@@ -915,6 +913,7 @@ void Machine::contract() {
             return;
         }
         case HeadKind::Defined: {
+            enteringDefinition(r->name);
             const CellRef& body = r->entry->second;
             if (compiled && r->params == m) {
                 bool normal = true;
@@ -1145,7 +1144,7 @@ void Machine::run() {
                 incRef(app);
                 for (size_t i = from; i < vals.size(); ++i) app = rawMakePair(app, vals[i]);
                 vals.resize(from);
-                CellRef result = callBuiltin(in.handler, CellRef::adopt(app));
+                CellRef result = callBuiltin(in.callee->name.c_str(), in.n, in.handler, CellRef::adopt(app));
                 if (rawIsNormal(result.get()) || a->code->ins[a->pc].op == Op::Return) {
                     vals.push_back(result.release());
                     break;
@@ -1161,6 +1160,7 @@ void Machine::run() {
                     outOfSteps = true;
                     return;
                 }
+                enteringDefinition(in.callee->name);
                 const Code* callee = codeOf(in.callee);
                 uint32_t from = static_cast<uint32_t>(vals.size()) - in.n;
                 if (in.op == Op::TailCall) {

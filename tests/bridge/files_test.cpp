@@ -117,12 +117,14 @@ TEST_F(BridgeFiles, TextAsymmetries) {
     EXPECT_EQ(atom(call("fputs", {lit("[abc]"), num(f)})), "Z");
     EXPECT_EQ(atom(call("fwrite", {bytes("abc"), num(-1), num(1), num(f)})), "Z");
     EXPECT_EQ(atom(call("fwrite", {bytes("abc"), num(1), num(-3), num(f)})), "Z");
-    // A count longer than the value writes only what the value holds.
-    EXPECT_EQ(value(call("fwrite", {bytes("abcde"), num(2), num(100), num(f)})), 2);
-    EXPECT_EQ(value(call("fwrite", {lit("[xy]"), num(1), num(4), num(f)})), 4);
+    // A count longer than the value writes only what the value holds and
+    // the NUL that ends it.
+    EXPECT_EQ(value(call("fwrite", {bytes("abcde"), num(2), num(100), num(f)})), 3);
+    EXPECT_EQ(value(call("fwrite", {lit("[xy]"), num(1), num(6), num(f)})), 5);
+    EXPECT_EQ(value(call("fwrite", {bytes("ab"), num(1), num(3), num(f)})), 3);
     EXPECT_EQ(value(call("fwrite", {bytes("abc"), num(0), num(4), num(f)})), 0);
     call("fclose", {num(f)});
-    EXPECT_EQ(contents("t"), "abcd[xy]");
+    EXPECT_EQ(contents("t"), std::string("abcde\0[xy]\0ab\0", 14));
 
     ::testing::internal::CaptureStdout();
     EXPECT_GE(value(call("puts", {makeByteString(std::string_view("pay\0load", 8))})), 0);
@@ -136,11 +138,11 @@ TEST_F(BridgeFiles, DescriptorsReadAndWrite) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     EXPECT_EQ(value(call("write", {num(fds[1]), bytes("hello"), num(3)})), 3);
-    EXPECT_EQ(value(call("write", {num(fds[1]), bytes("ab"), num(50)})), 2);
-    EXPECT_EQ(value(call("write", {num(fds[1]), bytes("ab"), num(-1)})), 2);
+    EXPECT_EQ(value(call("write", {num(fds[1]), bytes("ab"), num(50)})), 3);
+    EXPECT_EQ(value(call("write", {num(fds[1]), bytes("ab"), num(-1)})), 3);
     char buf[16] = {};
-    EXPECT_EQ(value(call("read", {num(fds[0]), addr(buf), num(16)})), 7);
-    EXPECT_STREQ(buf, "helabab");
+    EXPECT_EQ(value(call("read", {num(fds[0]), addr(buf), num(16)})), 9);
+    EXPECT_EQ(std::string(buf, 9), std::string("helab\0ab\0", 9));
     EXPECT_EQ(value(call("read", {num(-1), addr(buf), num(1)})), -1);
     EXPECT_EQ(value(call("errno")), EBADF);
     int64_t s = value(call("fdopen", {num(fds[1]), bytes("w")}));

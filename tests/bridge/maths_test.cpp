@@ -40,10 +40,14 @@ TEST(Maths, FabsClearsTheSignBitOnly) {
     EXPECT_DOUBLE_EQ(realOf(call("fabs", {real(-3.25)})), 3.25);
 }
 
-TEST(Maths, LdexpSaturatesHugeExponents) {
+TEST(Maths, LdexpNarrowsItsExponentToAnInt) {
     EXPECT_DOUBLE_EQ(realOf(call("ldexp", {real(1.0), num(10)})), 1024.0);
-    EXPECT_TRUE(std::isinf(realOf(call("ldexp", {real(1.0), num(int64_t{1} << 40)}))));
-    EXPECT_EQ(realOf(call("ldexp", {real(1.0), num(-(int64_t{1} << 40))})), 0.0);
+    // Like every int parameter, the exponent is its low 32 bits.
+    EXPECT_EQ(realOf(call("ldexp", {real(1.0), num((int64_t{1} << 32) + 1)})), 2.0);
+    EXPECT_EQ(realOf(call("ldexp", {real(1.0), num(int64_t{1} << 40)})), 1.0);
+    EXPECT_EQ(realOf(call("ldexp", {real(1.0), num(-(int64_t{1} << 32) - 1)})), 0.5);
+    EXPECT_EQ(realOf(call("ldexp", {real(1.0), num(int64_t{1} << 31)})), 0.0);  // INT_MIN
+    EXPECT_TRUE(std::isinf(realOf(call("ldexp", {real(1.0), num(5000)}))));
     EXPECT_EQ(atom(call("ldexp", {real(1.0), real(2.0)})), "Z");
 }
 

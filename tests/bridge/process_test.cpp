@@ -47,7 +47,8 @@ TEST(BridgeArgs, ReadArgsReportsLengthsOfValuesOnly) {
     EXPECT_EQ(std::string(a[0].text), "xyz");
     EXPECT_EQ(a[1].length, -1);
     EXPECT_EQ(a[1].i, 1234);
-    EXPECT_EQ(bridge::readableBytes(a[0], 100), 3u);
+    EXPECT_EQ(bridge::readableBytes(a[0], 100), 4u);  // its bytes and the NUL after them
+    EXPECT_EQ(bridge::readableBytes(a[0], 4), 4u);
     EXPECT_EQ(bridge::readableBytes(a[0], 2), 2u);
     EXPECT_EQ(bridge::readableBytes(a[1], 100), 100u);
 }

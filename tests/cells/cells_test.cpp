@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "cells/cell.h"
 #include "cells/integers.h"
 #include "front/definitions.h"
@@ -20,6 +24,7 @@ CellRef lambdas(int n) {
 class CellsTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        setCellCounting(true);
         resetDefinitions();
         DefinitionTable& t = definitionTable();
         t["\\"] = lambdas(3);
@@ -180,6 +185,46 @@ TEST_F(CellsTest, DeepGraphsWalkAndFree) {
         CellRef list = makeAtom("K");
         for (int i = 0; i < 10000000; ++i) list = makePair(list, list);
     }
+    EXPECT_EQ(cellStats().live, live);
+}
+
+// Resident memory of this process in KiB, from /proc/self/status.
+long residentKiB() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %ld", &kib) == 1) break;
+    std::fclose(f);
+    return kib;
+}
+
+TEST_F(CellsTest, PoolTouchesOnlyWhatItCarves) {
+    // One atom of every pooled size: each class's first cell must not make
+    // the whole chunk of that class resident.
+    long before = residentKiB();
+    std::vector<CellRef> atoms;
+    for (size_t n = 0; n < 112; n += 8) atoms.push_back(makeAtom(std::string(n, 'a')));
+    long after = residentKiB();
+    ASSERT_GE(before, 0);
+    EXPECT_LT(after - before, 2048) << "grew from " << before << " KiB to " << after << " KiB";
+}
+
+TEST_F(CellsTest, CountsOnlyWhileCounting) {
+    setCellCounting(false);
+    CellStats off = cellStats();
+    { CellRef p = apply(makeAtom("f"), makeAtom("g")); }
+    EXPECT_EQ(cellStats().allocated, off.allocated);
+    CellRef early = makeAtom("early");
+    setCellCounting(true);
+    uint64_t live = cellStats().live;
+    uint64_t allocated = cellStats().allocated;
+    CellRef p = makePair(makeAtom("f"), makeAtom("g"));
+    EXPECT_EQ(cellStats().allocated, allocated + 3);
+    EXPECT_EQ(cellStats().live, live + 3);
+    EXPECT_GE(cellStats().peakLive, live + 3);
+    p = CellRef();
     EXPECT_EQ(cellStats().live, live);
 }
 

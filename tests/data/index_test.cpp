@@ -16,8 +16,10 @@ TEST_F(Index, LookIntoByteStrings) {
     EXPECT_EQ(text(call("look", {num(-2), bytes("A")})), "Z");
     EXPECT_EQ(text(call("look", {num(0), bytes("\xff")})), "01");
     EXPECT_EQ(text(call("look", {atom("[0]"), bytes("A")})), "Z");
-    // An index beyond 64 bits does not wrap round to a small one.
-    EXPECT_EQ(text(call("look", {atom("18446744073709551616"), bytes("A")})), "Z");
+    // An index beyond 64 bits wraps modulo 2^64 like every integer argument.
+    EXPECT_EQ(text(call("look", {atom("18446744073709551616"), bytes("AB")})), "65");
+    EXPECT_EQ(text(call("look", {atom("018446744073709551617"), bytes("AB")})), "66");
+    EXPECT_EQ(text(call("look", {atom("18446744073709551617"), bytes("A")})), "Z");
     EXPECT_EQ(text(call("look", {chain("1", atom("Q")), bytes("A")})), "Z");
 }
 
@@ -67,7 +69,10 @@ TEST_F(Index, IntoByteStrings) {
     EXPECT_EQ(text(call("into", {atom("[0]"), num(1), x})), "Z");
     EXPECT_EQ(text(call("into", {num(-5), num(1), x})), "Z");
     EXPECT_EQ(text(call("into", {num(1), atom("18446744073709551615"), x})), "Z");
-    EXPECT_EQ(text(call("into", {num(1), atom("18446744073709551617"), x})), "Z");
+    // Counts and starts beyond 64 bits wrap modulo 2^64.
+    EXPECT_EQ(byteStringPayload(call("into", {num(1), atom("18446744073709551617"), x}).get()), "b");
+    EXPECT_EQ(byteStringPayload(call("into", {atom("018446744073709551619"), num(1), x}).get()), "b");
+    EXPECT_EQ(byteStringPayload(call("cork", {atom("18446744073709551616"), atom("[z]"), x}).get()), "zbcd");
 }
 
 TEST_F(Index, IntoRealsAndNumbers) {

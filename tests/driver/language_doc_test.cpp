@@ -1,7 +1,8 @@
 // Every program of docs/language.md is a golden case under tests/programs/docs/
-// (run by CTest against the interpreter); this test keeps the guide and the
-// cases identical: the program text, and the box of output and exit status
-// shown after it.
+// (run by CTest against the interpreter), and every program of
+// docs/recipes.md one under tests/programs/docs/recipes/; these tests keep
+// the pages and the cases identical: the program text, and the box of output
+// and exit status shown after it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -104,6 +105,31 @@ TEST_F(LanguageDoc, EveryCaseIsShownInTheGuide) {
         if (entry.path().extension() != ".kn") continue;
         EXPECT_EQ(samples.count(entry.path().stem().string()), 1u)
             << entry.path().filename() << " is not shown in docs/language.md";
+    }
+}
+
+// docs/recipes.md keeps its programs in tests/programs/docs/recipes/ the
+// same way.
+TEST(RecipesDoc, EveryProgramAndResultIsItsCaseAndEveryCaseIsShown) {
+    std::string page = readFile(sourceRoot() / "docs" / "recipes.md");
+    ASSERT_FALSE(page.empty()) << "docs/recipes.md not found under " << sourceRoot();
+    fs::path cases = sourceRoot() / "tests" / "programs" / "docs" / "recipes";
+    auto samples = markedBlocks(page, "sample");
+    auto results = markedBlocks(page, "result");
+    ASSERT_GE(samples.size(), 10u);
+    EXPECT_EQ(results.size(), samples.size());
+    for (const auto& [name, text] : samples) {
+        fs::path file = cases / (name + ".kn");
+        ASSERT_TRUE(fs::exists(file)) << name << ": no golden case " << file;
+        EXPECT_EQ(text, readFile(file)) << "the recipe program " << name << " differs from its case";
+        auto it = results.find(name);
+        ASSERT_NE(it, results.end()) << name << " has no result box";
+        EXPECT_EQ(it->second, expectedResult(cases / name)) << "result box of " << name;
+    }
+    for (const auto& entry : fs::directory_iterator(cases)) {
+        if (entry.path().extension() != ".kn") continue;
+        EXPECT_EQ(samples.count(entry.path().stem().string()), 1u)
+            << entry.path().filename() << " is not shown in docs/recipes.md";
     }
 }
 

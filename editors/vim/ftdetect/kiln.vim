@@ -1,0 +1,2 @@
+" kiln programs end in .kn
+autocmd BufNewFile,BufRead *.kn setfiletype kiln

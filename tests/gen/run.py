@@ -1,0 +1,224 @@
+#!/usr/bin/env python3
+"""Runs golden and generated programs through kiln and checks the outcomes.
+
+    tests/gen/run.py diff   KILN [--count N | --seconds S] [--seed SEED] [--no-golden]
+    tests/gen/run.py attack KILN [--count N | --seconds S] [--seed SEED]
+
+diff: every golden program (tests/programs/**/*.kn, with its .args and .in
+and run in its own directory, as run-case runs it) and then generated
+programs run twice, with KILN_ENGINE=graph and with KILN_ENGINE=compiled;
+stdout, stderr and the exit status must be identical.
+
+attack: generated programs run once; a signal, an "ASSERTION FAILED" line
+or a sanitizer report fails the run. The programs never ask for a signal.
+
+Generated programs come from tests/gen/generate.py with the seed (printed
+first; by default one drawn from the clock) and indexes from 0. A failing
+program is written to the findings directory (--findings, default
+gen-findings in the current directory) and printed with the command that
+makes it again. A run that outlasts --timeout is counted as skipped: only
+finished runs are compared.
+"""
+
+import argparse
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, HERE)
+import generate  # noqa: E402
+
+SANITIZER_MARKS = (b"ERROR: AddressSanitizer", b"ERROR: LeakSanitizer", b"runtime error:",
+                   b"ERROR: UndefinedBehaviorSanitizer", b"AddressSanitizer:DEADLYSIGNAL")
+
+
+class Outcome:
+    def __init__(self, status, out, err, timed_out):
+        self.status, self.out, self.err, self.timed_out = status, out, err, timed_out
+
+    def key(self):
+        return (self.status, self.out, self.err)
+
+
+def run_kiln(kiln, program, args=(), stdin=None, cwd=None, engine=None, timeout=10.0):
+    env = dict(os.environ, NO_COLOR="")
+    env.pop("KILN_STATS", None)
+    env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
+    env.setdefault("UBSAN_OPTIONS", "print_stacktrace=1")
+    if engine:
+        env["KILN_ENGINE"] = engine
+    with open(stdin or os.devnull, "rb") as inp:
+        child = subprocess.Popen([kiln, program] + list(args), stdin=inp, stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE, cwd=cwd, env=env, start_new_session=True)
+        try:
+            out, err = child.communicate(timeout=timeout)
+            return Outcome(child.returncode, out, err, False)
+        except subprocess.TimeoutExpired:
+            os.killpg(child.pid, signal.SIGKILL)
+            out, err = child.communicate()
+            return Outcome(child.returncode, out, err, True)
+
+
+def golden_cases():
+    cases = []
+    for dirpath, _, files in os.walk(os.path.join(ROOT, "tests", "programs")):
+        for f in sorted(files):
+            if f.endswith(".kn"):
+                cases.append(os.path.join(dirpath, f))
+    return sorted(cases)
+
+
+def case_inputs(case):
+    base = case[:-3]
+    args = []
+    if os.path.exists(base + ".args"):
+        with open(base + ".args", encoding="utf-8", errors="surrogateescape") as f:
+            args = f.read().split("\n")
+        if args and args[-1] == "":
+            args.pop()
+    stdin = base + ".in" if os.path.exists(base + ".in") else None
+    return args, stdin
+
+
+def show(outcome):
+    def text(b):
+        t = b.decode(errors="replace")
+        return t if len(t) < 2000 else t[:2000] + "...(cut)"
+    return "status %s%s\n--- stdout\n%s\n--- stderr\n%s" % (
+        outcome.status, " (timed out)" if outcome.timed_out else "", text(outcome.out),
+        text(outcome.err))
+
+
+def faults_of(outcome):
+    """What no program may do to kiln: end it by a signal, reach an
+    assertion, or make a sanitizer report."""
+    problems = []
+    if outcome.status < 0:
+        problems.append("ended by signal %d" % -outcome.status)
+    if b"ASSERTION FAILED" in outcome.err:
+        problems.append("an assertion failed")
+    if any(m in outcome.err for m in SANITIZER_MARKS):
+        problems.append("a sanitizer report")
+    return problems
+
+
+class Runner:
+    def __init__(self, opts):
+        self.o = opts
+        self.kiln = os.path.abspath(opts.kiln)
+        self.failures = 0
+        self.ran = 0
+        self.timeouts = 0
+        os.makedirs(opts.findings, exist_ok=True)
+        self.work = tempfile.mkdtemp(prefix="kiln-gen-")
+
+    def save(self, index, text, report):
+        name = "%s-%s-%d" % (self.o.mode, self.o.seed, index)
+        path = os.path.join(self.o.findings, name + ".kn")
+        with open(path, "w", encoding="utf-8", errors="surrogateescape") as f:
+            f.write(text)
+        with open(os.path.join(self.o.findings, name + ".txt"), "w") as f:
+            f.write(report + "\n")
+        print("FAIL: generated program %d of seed %s (saved as %s)" % (index, self.o.seed, path))
+        print("  make it again: tests/gen/generate.py %s %d" % (self.o.seed, index))
+        print("--- program\n" + text)
+        print(report)
+        sys.stdout.flush()
+
+    def differs(self, program, args=(), stdin=None, cwd=None, check=True, timeout=None):
+        """Runs a program on both engines; answers a report of the
+        difference (or, with check, of a fault), or None (also when either
+        run timed out). Golden programs may ask for a signal."""
+        timeout = timeout or self.o.timeout
+        a = run_kiln(self.kiln, program, args, stdin, cwd, "graph", timeout)
+        b = run_kiln(self.kiln, program, args, stdin, cwd, "compiled", timeout)
+        if a.timed_out or b.timed_out:
+            self.timeouts += 1
+            return None
+        faults = [(engine, faults_of(o) if check else []) for engine, o in (("graph", a), ("compiled", b))]
+        faults = ["%s on KILN_ENGINE=%s" % (f, engine) for engine, fs in faults for f in fs]
+        if a.key() == b.key() and not faults:
+            return None
+        title = ("=== " + ", ".join(faults) + "\n") if faults else ""
+        return title + "=== KILN_ENGINE=graph: " + show(a) + "\n=== KILN_ENGINE=compiled: " + show(b)
+
+    def attacked(self, program):
+        a = run_kiln(self.kiln, program, timeout=self.o.timeout)
+        if a.timed_out:
+            self.timeouts += 1
+            return None
+        problems = faults_of(a)
+        if not problems:
+            return None
+        return "=== " + ", ".join(problems) + ": " + show(a)
+
+    def golden(self):
+        for case in golden_cases():
+            args, stdin = case_inputs(case)
+            report = self.differs(case, args, stdin, os.path.dirname(case), check=False,
+                                  timeout=max(self.o.timeout, 120.0))
+            self.ran += 1
+            if report:
+                self.failures += 1
+                print("FAIL: golden program %s differs between the engines" % os.path.relpath(case, ROOT))
+                print(report)
+
+    def generated(self):
+        start = time.monotonic()
+        index = 0
+        path = os.path.join(self.work, "p.kn")
+        while True:
+            if self.o.count is not None and index >= self.o.count:
+                break
+            if self.o.seconds is not None and time.monotonic() - start >= self.o.seconds:
+                break
+            text = generate.program(self.o.seed, index)
+            with open(path, "w", encoding="utf-8", errors="surrogateescape") as f:
+                f.write(text)
+            report = self.differs(path) if self.o.mode == "diff" else self.attacked(path)
+            self.ran += 1
+            if report:
+                self.failures += 1
+                self.save(index, text, report)
+                if self.failures >= self.o.max_failures:
+                    print("stopping after %d failures" % self.failures)
+                    break
+            index += 1
+
+
+def main():
+    p = argparse.ArgumentParser(description="Differential and attack runs of kiln programs.")
+    p.add_argument("mode", choices=["diff", "attack"])
+    p.add_argument("kiln")
+    p.add_argument("--count", type=int, default=None, help="generated programs to run")
+    p.add_argument("--seconds", type=float, default=None, help="time for generated programs")
+    p.add_argument("--seed", default=None, help="generator seed (default: from the clock)")
+    p.add_argument("--timeout", type=float, default=10.0, help="seconds allowed for one run")
+    p.add_argument("--no-golden", action="store_true", help="diff: skip the golden programs")
+    p.add_argument("--findings", default=os.path.join(os.getcwd(), "gen-findings"),
+                   help="directory for failing programs")
+    p.add_argument("--max-failures", type=int, default=10)
+    o = p.parse_args()
+    if o.count is None and o.seconds is None:
+        o.count = 200
+    if o.seed is None:
+        o.seed = str(int(time.time()))
+    print("seed %s" % o.seed)
+    sys.stdout.flush()
+    r = Runner(o)
+    if o.mode == "diff" and not o.no_golden:
+        r.golden()
+    r.generated()
+    passed = r.ran - r.failures - r.timeouts
+    print("%s: %d programs, seed %s" % (o.mode, r.ran, o.seed))
+    print("%d passed, %d failed, %d skipped" % (passed, r.failures, r.timeouts))
+    return 1 if r.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
