@@ -1,4 +1,10 @@
-// The graph reduction engine.
+// The graph reduction engine, and the compiled evaluator beside it.
+//
+// KILN_ENGINE=graph makes evaluate() use the graph engine alone. Otherwise a
+// call of a definition with parameters on normal arguments runs from the
+// definition's compiled form (slots, resolved heads, real branches, an
+// explicit stack) and everything else is left to the graph engine, with the
+// same results and effects (docs/design/engine.md).
 //
 // The term under reduction is always an application (k x) of a continuation
 // k to the focus x. k is the atom "I" (nothing more to do) or a frame
