@@ -693,8 +693,10 @@ private:
     }
     void reserve() {
         if (base_) outOfMemory();
-        for (size_t gib : {64, 16, 4, 1}) {
-            size_t bytes = gib << 30;
+        // Under an address-space limit, a smaller stretch still runs what
+        // fits in it.
+        for (size_t mib : {65536, 16384, 4096, 1024, 256, 64, 16}) {
+            size_t bytes = mib << 20;
             void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
             if (p != MAP_FAILED) {
                 base_ = static_cast<T*>(p);
