@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <memory>
 #include <vector>
 #include <string>
@@ -695,8 +696,14 @@ private:
         if (base_) outOfMemory();
         // Under an address-space limit, a smaller stretch still runs what
         // fits in it.
+        // Under a limit, each stack takes at most an eighth of it, leaving
+        // the rest to the cells.
+        size_t most = ~size_t{0};
+        struct rlimit lim;
+        if (getrlimit(RLIMIT_AS, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY) most = lim.rlim_cur / 8;
         for (size_t mib : {65536, 16384, 4096, 1024, 256, 64, 16}) {
             size_t bytes = mib << 20;
+            if (bytes > most && mib > 16) continue;
             void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
             if (p != MAP_FAILED) {
                 base_ = static_cast<T*>(p);
