@@ -28,13 +28,14 @@ uint64_t mix(uint64_t x) {
     return x;
 }
 
-// Structural hashes of the cells of one graph, each distinct cell once.
-// Both are worked out from the leaves up with a stack of their own, so a deep
-// graph costs no machine stack.
-class Hashes {
+// A value worked out for every distinct cell of a graph from the leaves up:
+// Leaf gives an atom's value, Join a pair's from its parts' values. It walks
+// with a stack of its own, so a deep graph costs no machine stack.
+template <class T, T (*Leaf)(const Cell*), T (*Join)(T, T)>
+class BottomUp {
 public:
-    uint64_t of(const Cell* root) {
-        if (rawIsAtom(root)) return atomHash(root);
+    T of(const Cell* root) {
+        if (rawIsAtom(root)) return Leaf(root);
         std::vector<const Cell*> todo{root};
         while (!todo.empty()) {
             const Cell* c = todo.back();
@@ -48,18 +49,23 @@ public:
             if (!lDone) todo.push_back(l);
             if (!rDone) todo.push_back(r);
             if (!lDone || !rDone) continue;
-            memo_.emplace(c, mix(known(l) * 0x9e3779b97f4a7c15ULL + known(r) + 0x632be59bd9b4e019ULL));
+            memo_.emplace(c, Join(known(l), known(r)));
             todo.pop_back();
         }
         return memo_.at(root);
     }
 
 private:
-    static uint64_t atomHash(const Cell* c) { return mix(std::hash<std::string_view>()(atomText(c))); }
-    uint64_t known(const Cell* c) const { return rawIsAtom(c) ? atomHash(c) : memo_.at(c); }
+    T known(const Cell* c) const { return rawIsAtom(c) ? Leaf(c) : memo_.at(c); }
 
-    std::unordered_map<const Cell*, uint64_t> memo_;
+    std::unordered_map<const Cell*, T> memo_;
 };
+
+uint64_t atomHash(const Cell* c) { return mix(std::hash<std::string_view>()(atomText(c))); }
+uint64_t joinHashes(uint64_t l, uint64_t r) { return mix(l * 0x9e3779b97f4a7c15ULL + r + 0x632be59bd9b4e019ULL); }
+
+// Structural hashes of the cells of one graph, each distinct cell once.
+using Hashes = BottomUp<uint64_t, atomHash, joinHashes>;
 
 struct PairHash {
     size_t operator()(const std::pair<const Cell*, const Cell*>& p) const {
@@ -139,34 +145,10 @@ bool namesMissingDefinition(const Cell* atom) {
     return lookupDefinition(t) == nullptr;
 }
 
-class Missing {
-public:
-    bool in(const Cell* root) {
-        if (rawIsAtom(root)) return namesMissingDefinition(root);
-        std::vector<const Cell*> todo{root};
-        while (!todo.empty()) {
-            const Cell* c = todo.back();
-            if (memo_.count(c)) {
-                todo.pop_back();
-                continue;
-            }
-            const Cell* l = rawLeft(c);
-            const Cell* r = rawRight(c);
-            bool lDone = rawIsAtom(l) || memo_.count(l), rDone = rawIsAtom(r) || memo_.count(r);
-            if (!lDone) todo.push_back(l);
-            if (!rDone) todo.push_back(r);
-            if (!lDone || !rDone) continue;
-            memo_.emplace(c, known(l) || known(r));
-            todo.pop_back();
-        }
-        return memo_.at(root);
-    }
+bool either(bool l, bool r) { return l || r; }
 
-private:
-    bool known(const Cell* c) const { return rawIsAtom(c) ? namesMissingDefinition(c) : memo_.at(c); }
-
-    std::unordered_map<const Cell*, bool> memo_;
-};
+// Whether a cell's graph names a word with no definition.
+using Missing = BottomUp<bool, namesMissingDefinition, either>;
 
 }  // namespace
 
@@ -200,7 +182,7 @@ void SharedExpressionTable::keepNormalForms() {
     Missing missing;
     for (auto it = cells.begin(); it != cells.end();) {
         Cell* c = it->second.get();
-        bool keep = !(anyMissing && missing.in(c)) && rawIsNormal(c);
+        bool keep = !(anyMissing && missing.of(c)) && rawIsNormal(c);
         it = keep ? std::next(it) : cells.erase(it);
     }
 }
