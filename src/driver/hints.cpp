@@ -16,26 +16,6 @@ std::string gText;
 bool isSpace(char c) { return c == ' ' || c == '\n'; }
 bool isWordByte(char c) { return c == '_' || (c >= 'a' && c <= 'z'); }
 
-// Top-level comma positions of the raw text: outside parentheses, braces
-// and square brackets (inside square brackets only square brackets count).
-std::vector<size_t> topLevelCommas(std::string_view t) {
-    std::vector<size_t> out;
-    int depth = 0, square = 0;
-    for (size_t i = 0; i < t.size(); ++i) {
-        char c = t[i];
-        if (square > 0) {
-            if (c == '[') ++square;
-            else if (c == ']') --square;
-            continue;
-        }
-        if (c == '[') ++square;
-        else if (c == '(' || c == '{') ++depth;
-        else if (c == ')' || c == '}') { if (depth > 0) --depth; }
-        else if (c == ',' && depth == 0) out.push_back(i);
-    }
-    return out;
-}
-
 // Where the definition of key starts (its last definition), or npos.
 size_t definitionStart(std::string_view t, std::string_view key) {
     size_t start = 0;
@@ -44,7 +24,7 @@ size_t definitionStart(std::string_view t, std::string_view key) {
     std::string written(key);
     if (key.size() == 1 && isOperatorCharacter(static_cast<unsigned char>(key[0]))) written = "[" + written + "]";
     size_t found = std::string::npos;
-    for (size_t comma : topLevelCommas(t)) {
+    for (size_t comma : scanTopLevel(t).commas) {
         size_t p = comma + 1;
         while (p < t.size() && isSpace(t[p])) ++p;
         if (t.substr(p, written.size()) != written) continue;
@@ -58,7 +38,7 @@ size_t definitionStart(std::string_view t, std::string_view key) {
 
 // The end of the piece that starts at pos: the next top-level comma.
 size_t pieceEnd(std::string_view t, size_t pos) {
-    for (size_t comma : topLevelCommas(t))
+    for (size_t comma : scanTopLevel(t).commas)
         if (comma > pos) return comma;
     return t.size();
 }
@@ -168,6 +148,27 @@ std::string hintFor(const ErrorRecord& record, std::string_view name, std::strin
         if (use != std::string::npos) return render(name, text, use, what);
     }
     return render(name, text, start, what);
+}
+
+TopLevel scanTopLevel(std::string_view t) {
+    TopLevel out;
+    int depth = 0, square = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        char c = t[i];
+        if (square > 0) {
+            if (c == '[') ++square;
+            else if (c == ']') --square;
+            continue;
+        }
+        if (c == '[') ++square;
+        else if (c == '(' || c == '{') ++depth;
+        else if (c == ')' || c == '}' || c == ']') {
+            if (c != ']' && depth > 0) --depth;
+            else out.strayCloser = true;
+        } else if (c == ',' && depth == 0) out.commas.push_back(i);
+    }
+    out.open = depth + square;
+    return out;
 }
 
 }  // namespace kiln

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cells/diagnostics.h"
 
@@ -16,6 +17,18 @@ void setHintSource(std::string_view name, std::string_view text);
 // The hint lines for a report of the record (each ending in a newline), or
 // "" when the record points nowhere in the source.
 std::string hintFor(const ErrorRecord& record);
+
+// The top level of raw program text, which may be unfinished or
+// unbalanced: where its commas stand outside every bracket (inside square
+// brackets only square brackets count), how many brackets are still open at
+// its end, and whether a closer came with nothing open (more text cannot
+// mend that).
+struct TopLevel {
+    std::vector<size_t> commas;
+    int open = 0;
+    bool strayCloser = false;
+};
+TopLevel scanTopLevel(std::string_view text);
 
 // The same for a given source; for tests.
 std::string hintFor(const ErrorRecord& record, std::string_view name, std::string_view text);

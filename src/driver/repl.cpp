@@ -64,41 +64,12 @@ std::string trimmed(std::string_view s) {
     return std::string(s.substr(a, b - a));
 }
 
-// How many brackets are still open at the end of the text; square brackets
-// count only each other.
-int openBrackets(std::string_view t) {
-    int depth = 0, square = 0;
-    for (char c : t) {
-        if (square > 0) {
-            if (c == '[') ++square;
-            else if (c == ']') --square;
-            continue;
-        }
-        if (c == '[') ++square;
-        else if (c == '(' || c == '{') ++depth;
-        else if (c == ')' || c == '}') --depth;
-    }
-    return depth + square;
-}
-
 std::vector<std::string> topLevelPieces(std::string_view t) {
     std::vector<std::string> out;
-    int depth = 0, square = 0;
     size_t start = 0;
-    for (size_t i = 0; i < t.size(); ++i) {
-        char c = t[i];
-        if (square > 0) {
-            if (c == '[') ++square;
-            else if (c == ']') --square;
-            continue;
-        }
-        if (c == '[') ++square;
-        else if (c == '(' || c == '{') ++depth;
-        else if (c == ')' || c == '}') --depth;
-        else if (c == ',' && depth == 0) {
-            out.push_back(trimmed(t.substr(start, i - start)));
-            start = i + 1;
-        }
+    for (size_t comma : scanTopLevel(t).commas) {
+        out.push_back(trimmed(t.substr(start, comma - start)));
+        start = comma + 1;
     }
     out.push_back(trimmed(t.substr(start)));
     return out;
@@ -328,7 +299,9 @@ int runInteractive(const char* file) {
     std::string line;
     while (reader.read(kPrompt, line)) {
         std::string entry = line;
-        while (openBrackets(entry) > 0) {
+        while (true) {
+            TopLevel scan = scanTopLevel(entry);
+            if (scan.strayCloser || scan.open <= 0) break;
             if (!reader.read(kMore, line)) break;
             entry += "\n" + line;
         }

@@ -39,5 +39,23 @@ TEST(Hints, NamedDefinitions) {
     EXPECT_EQ(hintFor(record("Range", -1, "Z", ""), "p", text), "");
 }
 
+TEST(Hints, TopLevelOfUnfinishedText) {
+    // Commas inside any bracket are not at the top level; inside square
+    // brackets only square brackets count, so "(" there opens nothing.
+    TopLevel t = scanTopLevel("a\\1, f(2,3), [x,(], {4,5}, 6");
+    EXPECT_EQ(t.commas, (std::vector<size_t>{3, 11, 18, 25}));
+    EXPECT_EQ(t.open, 0);
+    EXPECT_FALSE(t.strayCloser);
+    // An entry still open asks for more lines; one with a closer too many
+    // cannot be mended by more text.
+    EXPECT_EQ(scanTopLevel("f(1, [a(").open, 2);
+    EXPECT_EQ(scanTopLevel("f(1, [a(").commas, (std::vector<size_t>{}));
+    TopLevel stray = scanTopLevel("f 1), (2");
+    EXPECT_TRUE(stray.strayCloser);
+    EXPECT_EQ(stray.open, 1);
+    EXPECT_EQ(stray.commas, (std::vector<size_t>{4}));
+    EXPECT_TRUE(scanTopLevel("x]").strayCloser);
+}
+
 }  // namespace
 }  // namespace kiln
