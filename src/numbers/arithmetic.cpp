@@ -210,7 +210,29 @@ CellRef mult(CellRef app) {
     return fractionOp(o, [](const Fraction& a, const Fraction& b) { return std::optional(multiplyFractions(a, b)); });
 }
 
+namespace {
+
+// Quotient and remainder of two numerals of at most 18 digits, as the big
+// division gives them: the quotient rounds down, and the remainder is taken
+// of the magnitudes and, when the signs differ, counted back from |b|.
+bool smallOperands(const CellRef& app, int64_t& a, int64_t& b) {
+    return smallInteger(rawRight(rawLeft(app.get())), a) && smallInteger(rawRight(app.get()), b) && b != 0;
+}
+
+uint64_t magnitudeOf(int64_t v) { return v < 0 ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v); }
+
+}  // namespace
+
 CellRef over(CellRef app) {
+    int64_t a, b;
+    if (smallOperands(app, a, b)) {
+        uint64_t q = magnitudeOf(a) / magnitudeOf(b);
+        if ((a < 0) != (b < 0)) {
+            if (magnitudeOf(a) % magnitudeOf(b) != 0) ++q;
+            return makeInteger(-static_cast<int64_t>(q));
+        }
+        return makeInteger(static_cast<int64_t>(q));
+    }
     Operands o = operands(app);
     if (o.cx == 'w' || o.cy == 'w' || isText(o.cx) || isText(o.cy)) return undefined();
     if (o.cx == 'i' && o.cy == 'i') return integerOp(o, floorDivide);
@@ -219,6 +241,12 @@ CellRef over(CellRef app) {
 }
 
 CellRef cent(CellRef app) {
+    int64_t a, b;
+    if (smallOperands(app, a, b)) {
+        uint64_t r = magnitudeOf(a) % magnitudeOf(b);
+        if ((a < 0) != (b < 0) && r != 0) r = magnitudeOf(b) - r;
+        return makeInteger(static_cast<int64_t>(r));
+    }
     Operands o = operands(app);
     if (o.cx == 'w' || o.cy == 'w' || isText(o.cx) || isText(o.cy)) return undefined();
     if (o.cx == 'e' || o.cy == 'e') return realOp(o, [](double a, double b) { return std::fmod(a, b); });
