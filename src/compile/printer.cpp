@@ -1,5 +1,6 @@
 #include "compile/printer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -30,7 +31,8 @@ bool juxtaposable(std::string_view b) {
 
 bool isSpecialAtom(std::string_view t) { return t.empty() || t[0] == ')' || t[0] == ']'; }
 
-void appendCellAtom(std::string& out, const Cell* c) {
+// An atom as source-like text; of a long text only about `room` bytes.
+void appendCellAtom(std::string& out, const Cell* c, size_t room) {
     std::string_view t = atomText(c);
     if (isSpecialAtom(t)) {
         out += "()";
@@ -52,7 +54,9 @@ void appendCellAtom(std::string& out, const Cell* c) {
             return;
         }
         out += "init[";
+        size_t n = 0;
         for (char ch : payload) {
+            if (++n > room) break;
             switch (ch) {
                 case '\n': out += "[p]"; break;
                 case '[': out += "[q]"; break;
@@ -64,7 +68,7 @@ void appendCellAtom(std::string& out, const Cell* c) {
         out += ']';
         return;
     }
-    out += t;
+    out += room < t.size() ? t.substr(0, room + 1) : t;
 }
 
 // A bracketed literal of a result: the decimal values of its bytes.
@@ -93,7 +97,7 @@ void appendResultLiteral(std::string& out, const Cell* c) {
     out += written;
 }
 
-void appendResultAtom(std::string& out, const Cell* c) {
+void appendResultAtom(std::string& out, const Cell* c, size_t) {
     std::string_view t = atomText(c);
     if (t.empty()) {
         out += "()";
@@ -111,7 +115,13 @@ void appendResultAtom(std::string& out, const Cell* c) {
     out += t;
 }
 
-using AtomWriter = void (*)(std::string&, const Cell*);
+using AtomWriter = void (*)(std::string&, const Cell*, size_t room);
+
+struct Style {
+    AtomWriter atom;
+    size_t limit;       // stop once the text is longer than this
+    bool numeralChains;  // an integer's bit chain prints as its numeral
+};
 
 // Appends the text of c. The rule for a pair is chosen once its function
 // part A stands in the buffer: a group loses its final ")" and takes B; a
@@ -120,8 +130,8 @@ using AtomWriter = void (*)(std::string&, const Cell*);
 // atom or a run of juxtaposed atoms, so the whole print stays linear. The
 // pairs still being printed wait on a stack of their own: a pair whose
 // function part is being printed, or one whose argument part is and which
-// closes with ")" after it.
-void emit(std::string& out, const Cell* root, AtomWriter atom) {
+// closes with ")" after it. Past the limit nothing more is read.
+void emit(std::string& out, const Cell* root, const Style& style) {
     struct Pending {
         const Cell* pair;
         size_t start;
@@ -129,16 +139,26 @@ void emit(std::string& out, const Cell* root, AtomWriter atom) {
     };
     std::vector<Pending> stack;
     const Cell* c = root;
+    auto room = [&] { return style.limit - std::min(style.limit, out.size()); };
     for (;;) {
-        // Down the function parts to an atom.
-        while (!rawIsAtom(c)) {
+        // Down the function parts to an atom (or a numeral's chain). Each
+        // pair prints as at least one byte, so a spine deeper than the
+        // limit is cut there.
+        bool numeral = false;
+        while (!rawIsAtom(c) && !(numeral = style.numeralChains && isBitChain(c) && isInteger(c)) &&
+               stack.size() <= style.limit) {
             stack.push_back(Pending{c, out.size(), false});
             c = rawLeft(c);
         }
-        atom(out, c);
+        if (rawIsAtom(c))
+            style.atom(out, c, room());
+        else if (numeral)
+            out += numeralText(c);
+        else
+            out += "...";
         // Up while the parts below are printed.
         for (;;) {
-            if (stack.empty()) return;
+            if (stack.empty() || out.size() > style.limit) return;
             Pending& p = stack.back();
             if (p.closing) {
                 out += ')';
@@ -158,7 +178,7 @@ void emit(std::string& out, const Cell* root, AtomWriter atom) {
             if (!aOpens && nameLike(static_cast<unsigned char>(out[start])) && rawIsAtom(r)) {
                 // Only an atom can print as a text that juxtaposes.
                 size_t b = out.size();
-                atom(out, r);
+                style.atom(out, r, room());
                 stack.pop_back();
                 if (juxtaposable(std::string_view(out).substr(b))) continue;
                 out.insert(b, 1, ' ');
@@ -175,17 +195,29 @@ void emit(std::string& out, const Cell* root, AtomWriter atom) {
     }
 }
 
+constexpr size_t kWhole = static_cast<size_t>(-1);
+
 }  // namespace
 
 std::string showCell(const Cell* c) {
     std::string out;
-    emit(out, c, appendCellAtom);
+    emit(out, c, Style{appendCellAtom, kWhole, false});
+    return out;
+}
+
+std::string showCellShort(const Cell* c, size_t limit) {
+    std::string out;
+    emit(out, c, Style{appendCellAtom, limit, true});
+    if (out.size() > limit) {
+        out.resize(limit);
+        out += "...";
+    }
     return out;
 }
 
 std::string showResult(const Cell* c) {
     std::string out;
-    emit(out, c, appendResultAtom);
+    emit(out, c, Style{appendResultAtom, kWhole, false});
     return out;
 }
 

@@ -18,6 +18,11 @@ namespace kiln {
 std::string showCell(const Cell* c);
 inline std::string showCell(const CellRef& c) { return showCell(c.get()); }
 
+// The general printer's text cut after `limit` bytes (then ending in "..."),
+// for values shown to a person: an integer's bit chain shows as its numeral,
+// and no more of the value is read than is shown.
+std::string showCellShort(const Cell* c, size_t limit);
+
 // The guarded printer for a result that is not an integer.
 std::string showResult(const Cell* c);
 inline std::string showResult(const CellRef& c) { return showResult(c.get()); }

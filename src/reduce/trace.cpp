@@ -4,9 +4,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "cells/integers.h"
 #include "cells/values.h"
-#include "front/names.h"
+#include "compile/printer.h"
 
 namespace kiln {
 
@@ -16,103 +15,7 @@ namespace {
 
 uint64_t gLines = 0;
 
-constexpr int kDepthLimit = 40;
-
 bool isZ(const Cell* c) { return rawIsAtom(c) && std::strcmp(rawText(c), "Z") == 0; }
-
-// Capitals, bytes outside the printable range and operator characters print
-// next to each other without a blank (the printer's rule).
-bool nameLike(unsigned char ch) {
-    return (ch >= 'A' && ch <= 'Z') || ch < 32 || ch > 126 || isOperatorCharacter(ch);
-}
-
-bool juxtaposable(std::string_view b) {
-    if (b.empty()) return false;
-    unsigned char f = static_cast<unsigned char>(b[0]);
-    if (b.size() == 1 && nameLike(f)) return true;
-    return f == '_' || (f >= 'a' && f <= 'z') || (f >= '0' && f <= '9');
-}
-
-// An atom as the printer writes it, reading at most about `room` bytes of
-// a long text.
-void appendAtom(std::string& out, const Cell* c, size_t room) {
-    std::string_view t = atomText(c);
-    if (t.empty() || t[0] == ')' || t[0] == ']') {
-        out += "()";
-        return;
-    }
-    if (t[0] == ' ') {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "real[%e]", realValue(c));
-        out += buf;
-        return;
-    }
-    if (t[0] == '(') {
-        std::string_view payload = byteStringPayload(c);
-        if (payload.empty()) {
-            out += "()";
-            return;
-        }
-        out += "init[";
-        size_t n = 0;
-        for (char ch : payload) {
-            if (++n > room) break;
-            switch (ch) {
-                case '\n': out += "[p]"; break;
-                case '[': out += "[q]"; break;
-                case ']': out += "[r]"; break;
-                case '\0': out += '\n'; break;
-                default: out += ch;
-            }
-        }
-        out += ']';
-        return;
-    }
-    out += t.substr(0, room + 1);
-}
-
-// The printer's rules for a pair, stopping once the text is past the limit.
-void emit(std::string& out, const Cell* c, size_t limit, int depth) {
-    if (out.size() > limit) return;
-    size_t room = limit - out.size();
-    if (rawIsAtom(c)) {
-        appendAtom(out, c, room);
-        return;
-    }
-    if (isBitChain(c) && isInteger(c)) {
-        out += numeralText(c);
-        return;
-    }
-    if (depth >= kDepthLimit) {
-        out += "(...)";
-        return;
-    }
-    size_t start = out.size();
-    emit(out, rawLeft(c), limit, depth + 1);
-    if (out.size() > limit) return;
-    const Cell* r = rawRight(c);
-    bool aOpens = out[start] == '(';
-    if (aOpens && out.size() > start + 1 && out[start + 1] != ')' && out.back() == ')') {
-        out.pop_back();
-        out += ' ';
-        emit(out, r, limit, depth + 1);
-        out += ')';
-        return;
-    }
-    if (!aOpens && nameLike(static_cast<unsigned char>(out[start])) && rawIsAtom(r)) {
-        size_t b = out.size();
-        appendAtom(out, r, limit - std::min(limit, b));
-        if (juxtaposable(std::string_view(out).substr(b))) return;
-        out.insert(b, 1, ' ');
-        out.insert(start, 1, '(');
-        out += ')';
-        return;
-    }
-    out.insert(start, 1, '(');
-    out += ' ';
-    emit(out, r, limit, depth + 1);
-    out += ')';
-}
 
 // Bytes outside 32-126 are written as "[XX]" so that a trace line stays
 // one line.
@@ -162,15 +65,7 @@ std::string whereText() {
 
 }  // namespace
 
-std::string traceForm(const Cell* c, size_t limit) {
-    std::string out;
-    emit(out, c, limit, 0);
-    if (out.size() > limit) {
-        out.resize(limit);
-        out += "...";
-    }
-    return out;
-}
+std::string traceForm(const Cell* c, size_t limit) { return showCellShort(c, limit); }
 
 TraceMode traceModeOf(const char* value) {
     if (!value) return TraceMode::Off;

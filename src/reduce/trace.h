@@ -59,7 +59,7 @@ inline constexpr uint64_t kTraceLineLimit = 10000;
 inline constexpr size_t kTraceValueLimit = 80;
 
 // The bounded printed form used by the trace: showCell's form, cut at
-// `limit` bytes (then ending in "...") and at a nesting depth of 40.
+// `limit` bytes (then ending in "..."), integers' bit chains as numerals.
 std::string traceForm(const Cell* c, size_t limit = kTraceValueLimit);
 
 }  // namespace kiln

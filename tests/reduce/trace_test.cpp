@@ -29,6 +29,19 @@ TEST(Trace, FormIsThePrintersAndBounded) {
     CellRef deep = makeAtom("a");
     for (int i = 0; i < 3000; ++i) deep = makePair(std::move(deep), makeAtom("b"));
     EXPECT_LE(traceForm(deep.get(), 1000).size(), 1003u);
+    // A spine far deeper than the limit is not walked to its head.
+    CellRef spine = makeAtom("f");
+    for (int i = 0; i < 200000; ++i) spine = makePair(std::move(spine), makeAtom("K"));
+    std::string cut = traceForm(spine.get(), 50);
+    EXPECT_EQ(cut.size(), 53u);
+    EXPECT_EQ(cut.substr(0, 4), "...K");
+    // An integer written as a bit chain shows as its numeral; a long text
+    // only as far as the limit.
+    CellRef chain = apply(makeAtom("J"), makeAtom("H"), makeAtom("7"));  // the bit H before 7's bits
+    ASSERT_TRUE(isInteger(chain));
+    EXPECT_EQ(traceForm(chain.get()), numeralText(chain.get()));
+    EXPECT_EQ(traceForm(apply(makeAtom("f"), chain).get()), "(f " + numeralText(chain.get()) + ")");
+    EXPECT_EQ(traceForm(makeByteString(std::string(5000, 'x')).get(), 20), "init[" + std::string(15, 'x') + "...");
 }
 
 TEST(Trace, CallsGoThroughTheHook) {
