@@ -1,7 +1,10 @@
 #include "driver/repl.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,10 +44,39 @@ constexpr const char* kSessionHelp =
     "to add it to the session; several may follow each other, separated by\n"
     "commas, as in a program file. A line with brackets still open goes on on\n"
     "the next line. A later definition of a name replaces the earlier one.\n"
+    "Ctrl-C stops an evaluation, or drops the entry being typed.\n"
     "  :help         this text\n"
     "  :defs         the session's definitions\n"
     "  :load FILE    add the definitions of FILE (its main expression is left out)\n"
     "  :quit         end the session (so does end of input)\n";
+
+// Ctrl-C in a session on a terminal: it stops the evaluation running, or
+// drops the entry being typed, and the session goes on.
+// The session may run on a thread of its own (for a large stack); the
+// signal is passed on to it, so that its read is the one interrupted.
+volatile sig_atomic_t gSigint = 0;
+pthread_t gSessionThread;
+
+void onSigint(int) {
+    if (!pthread_equal(pthread_self(), gSessionThread)) {
+        pthread_kill(gSessionThread, SIGINT);
+        return;
+    }
+    gSigint = 1;
+    requestInterrupt();
+}
+
+bool gInterruptible = false;      // the session is on a terminal
+bool gCatchWhileReading = false;  // and its reader copes with Ctrl-C
+
+// Ctrl-C to the session's handler (on) or to its default (off).
+void catchInterrupts(bool on) {
+    struct sigaction sa {};
+    sa.sa_handler = on ? onSigint : SIG_DFL;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no restart: a read in progress returns
+    sigaction(SIGINT, &sa, nullptr);
+}
 
 struct Definition {
     std::string key;
@@ -196,7 +228,20 @@ void enter(Session& session, const std::string& input, bool expressionAllowed) {
     auto it = defs.find(std::string_view());
     if (it == defs.end()) return;
     CellRef main = it->second;
-    show(evaluate(std::move(main)));
+    gSigint = 0;
+    clearInterrupt();
+    if (gInterruptible) catchInterrupts(true);
+    CellRef value = evaluate(std::move(main));
+    if (gInterruptible) catchInterrupts(gCatchWhileReading);
+    if (gSigint || interruptRequested()) {
+        // Ctrl-C: the evaluation stopped where it was.
+        gSigint = 0;
+        clearInterrupt();
+        std::fflush(stdout);
+        std::fputs("\nkiln: interrupted\n", stderr);
+        return;
+    }
+    show(value);
 }
 
 bool loadFile(Session& session, const std::string& path) {
@@ -223,6 +268,33 @@ bool loadFile(Session& session, const std::string& path) {
 
 // ---- reading lines -------------------------------------------------------
 
+#ifdef KILN_LINE_EDITING
+// Readline reads keys through this: a read that Ctrl-C interrupts clears
+// the line shown and shows the main prompt again; the reader then answers
+// the line typed after it, marked as a fresh entry.
+bool gEditingInterrupted = false;
+
+int sessionGetc(FILE* in) {
+    for (;;) {
+        unsigned char c;
+        ssize_t n = ::read(fileno(in), &c, 1);
+        if (n == 1) return c;
+        if (n == 0) return EOF;
+        if (errno != EINTR) return EOF;
+        if (!gSigint) continue;
+        gSigint = 0;
+        clearInterrupt();
+        gEditingInterrupted = true;
+        rl_replace_line("", 0);
+        rl_set_prompt(kPrompt);
+        std::fputs("^C\n", stdout);
+        std::fflush(stdout);
+        rl_on_new_line();
+        rl_redisplay();
+    }
+}
+#endif
+
 struct LineReader {
     bool terminal = false;
     bool editing = false;
@@ -232,15 +304,36 @@ struct LineReader {
 #ifdef KILN_LINE_EDITING
         const char* term = std::getenv("TERM");
         editing = terminal && !(term && std::strcmp(term, "dumb") == 0);
+        if (editing) {
+            // The session's own handler takes Ctrl-C, and its key reader
+            // sees the interrupted read.
+            rl_catch_signals = 0;
+            rl_getc_function = sessionGetc;
+        }
 #endif
+        gInterruptible = terminal;
+        gSessionThread = pthread_self();
+#ifdef KILN_HAVE_LIBEDIT
+        // libedit keeps its own counsel on interrupted reads: there Ctrl-C
+        // at the prompt ends the session, and stops only evaluations.
+        gCatchWhileReading = false;
+#else
+        gCatchWhileReading = terminal;
+#endif
+        catchInterrupts(gCatchWhileReading);
     }
 
-    // One line without its newline; false at end of input.
-    bool read(const char* prompt, std::string& line) {
+    // One line without its newline; false at end of input. fresh: Ctrl-C
+    // came while it was typed, so what was typed before it is dropped.
+    bool read(const char* prompt, std::string& line, bool& fresh) {
+        fresh = false;
         std::fflush(stdout);
 #ifdef KILN_LINE_EDITING
         if (editing) {
+            gEditingInterrupted = false;
             char* got = readline(prompt);
+            fresh = gEditingInterrupted;
+            gEditingInterrupted = false;
             if (!got) return false;
             line = got;
             std::free(got);
@@ -252,9 +345,24 @@ struct LineReader {
             std::fflush(stdout);
         }
         line.clear();
-        int c;
-        while ((c = std::getchar()) != EOF && c != '\n') line += static_cast<char>(c);
-        return c != EOF || !line.empty();
+        for (;;) {
+            int c = std::getchar();
+            if (c == EOF && gSigint && std::ferror(stdin)) {
+                // Ctrl-C: drop the line and start a fresh entry.
+                std::clearerr(stdin);
+                gSigint = 0;
+                clearInterrupt();
+                fresh = true;
+                line.clear();
+                std::fputs("\n", stdout);  // the terminal has shown the ^C
+                std::fputs(kPrompt, stdout);
+                std::fflush(stdout);
+                continue;
+            }
+            if (c == EOF) return !line.empty();
+            if (c == '\n') return true;
+            line += static_cast<char>(c);
+        }
     }
 
     void remember(const std::string& entry) {
@@ -297,13 +405,14 @@ int runInteractive(const char* file) {
     LineReader reader;
     if (reader.terminal) std::puts("kiln interactive session; :help for help, :quit to leave");
     std::string line;
-    while (reader.read(kPrompt, line)) {
+    bool fresh = false;
+    while (reader.read(kPrompt, line, fresh)) {
         std::string entry = line;
         while (true) {
             TopLevel scan = scanTopLevel(entry);
             if (scan.strayCloser || scan.open <= 0) break;
-            if (!reader.read(kMore, line)) break;
-            entry += "\n" + line;
+            if (!reader.read(kMore, line, fresh)) break;
+            entry = fresh ? line : entry + "\n" + line;
         }
         reader.remember(entry);
         std::string t = trimmed(entry);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <cstdlib>
 #include <sys/mman.h>
@@ -22,6 +23,10 @@ namespace {
 
 EngineStats gStats;
 uint64_t gBudget = 0;
+// Set from a signal handler (Ctrl-C in the interactive session): the
+// evaluation stops as if its step budget had run out.
+std::atomic<bool> gInterrupt{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 HeadUnfolders gUnfolders;
 
 // ---- atoms the engine builds terms from ---------------------------------
@@ -1167,7 +1172,7 @@ void Machine::run() {
             case Op::Call:
             case Op::TailCall: {
                 ++gStats.steps;
-                if (gBudget && gStats.steps - budgetStart >= gBudget) {
+                if ((gBudget && gStats.steps - budgetStart >= gBudget) || gInterrupt.load(std::memory_order_relaxed)) {
                     outOfSteps = true;
                     return;
                 }
@@ -1484,6 +1489,9 @@ bool preludeT() {
 
 const EngineStats& engineStats() { return gStats; }
 void setStepBudget(uint64_t steps) { gBudget = steps; }
+void requestInterrupt() { gInterrupt.store(true, std::memory_order_relaxed); }
+bool interruptRequested() { return gInterrupt.load(std::memory_order_relaxed); }
+void clearInterrupt() { gInterrupt.store(false, std::memory_order_relaxed); }
 void setHeadUnfolders(const HeadUnfolders& unfolders) { gUnfolders = unfolders; }
 
 CellRef substitute(const CellRef& term, const CellRef& value, char letter) {
@@ -1521,7 +1529,8 @@ CellRef evaluate(CellRef e) {
             mc.run();
             if (mc.outOfSteps) return atoms().Z;
         }
-        if (budget && gStats.steps - start >= budget) return atoms().Z;
+        if ((budget && gStats.steps - start >= budget) || gInterrupt.load(std::memory_order_relaxed))
+            return atoms().Z;
     }
 }
 

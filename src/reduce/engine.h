@@ -40,6 +40,13 @@ const EngineStats& engineStats();
 // evaluation answers "Z". Used by the fuzz targets.
 void setStepBudget(uint64_t steps);
 
+// Asks the running evaluation to stop as its budget would (Ctrl-C in the
+// interactive session); safe in a signal handler. The request stands until
+// cleared.
+void requestInterrupt();
+bool interruptRequested();
+void clearInterrupt();
+
 // How the engine unfolds heads that are values of other families: a text
 // applied to something, a byte string applied to something, a real applied
 // to something. The data and number families install them; until then such
