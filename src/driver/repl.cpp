@@ -66,13 +66,19 @@ void onSigint(int) {
     requestInterrupt();
 }
 
-bool gInterruptible = false;      // the session is on a terminal
-bool gCatchWhileReading = false;  // and its reader copes with Ctrl-C
+bool gInterruptible = false;      // on a terminal, and Ctrl-C not ignored
+bool gCatchWhileReading = false;  // and the reader copes with Ctrl-C
+struct sigaction gInherited;      // what SIGINT did when the session began
 
-// Ctrl-C to the session's handler (on) or to its default (off).
+// Ctrl-C to the session's handler (on) or as it was inherited (off).
 void catchInterrupts(bool on) {
+    if (!gInterruptible) return;
+    if (!on) {
+        sigaction(SIGINT, &gInherited, nullptr);
+        return;
+    }
     struct sigaction sa {};
-    sa.sa_handler = on ? onSigint : SIG_DFL;
+    sa.sa_handler = onSigint;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0;  // no restart: a read in progress returns
     sigaction(SIGINT, &sa, nullptr);
@@ -230,9 +236,9 @@ void enter(Session& session, const std::string& input, bool expressionAllowed) {
     CellRef main = it->second;
     gSigint = 0;
     clearInterrupt();
-    if (gInterruptible) catchInterrupts(true);
+    catchInterrupts(true);
     CellRef value = evaluate(std::move(main));
-    if (gInterruptible) catchInterrupts(gCatchWhileReading);
+    catchInterrupts(gCatchWhileReading);
     if (gSigint || interruptRequested()) {
         // Ctrl-C: the evaluation stopped where it was.
         gSigint = 0;
@@ -311,14 +317,17 @@ struct LineReader {
             rl_getc_function = sessionGetc;
         }
 #endif
-        gInterruptible = terminal;
+        // A session whose Ctrl-C is ignored (started in the background)
+        // leaves it so.
+        sigaction(SIGINT, nullptr, &gInherited);
+        gInterruptible = terminal && gInherited.sa_handler != SIG_IGN;
         gSessionThread = pthread_self();
 #ifdef KILN_HAVE_LIBEDIT
         // libedit keeps its own counsel on interrupted reads: there Ctrl-C
         // at the prompt ends the session, and stops only evaluations.
         gCatchWhileReading = false;
 #else
-        gCatchWhileReading = terminal;
+        gCatchWhileReading = true;
 #endif
         catchInterrupts(gCatchWhileReading);
     }
