@@ -333,6 +333,16 @@ void keepSmall(const Cell* numeral, int64_t value) {
     setSlot(numeral, (static_cast<uint64_t>(value) << 2) | 1);
 }
 
+CellRef makeSmallNumeral(std::string_view text, int64_t value) {
+    size_t n = text.size();
+    Cell* c = allocateAtom(n, static_cast<unsigned char>(text[0]));
+    char* t = const_cast<char*>(rawBytes(c));
+    std::memcpy(t, text.data(), n);
+    t[n] = 0;
+    if (value < kSmallLimit && value >= -kSmallLimit) setSlot(c, (static_cast<uint64_t>(value) << 2) | 1);
+    return CellRef::adopt(c);
+}
+
 void escapeAtom(const Cell* atom) {
     if (!rawIsAtom(atom) || !isNumeralAtom(atom)) return;
     if (rawTextPending(atom)) materialiseText(atom);

@@ -326,6 +326,9 @@ inline bool keptSmall(const Cell* numeral, int64_t& out) {
 }
 // Lets a numeral keep the value its text names, when it fits in 54 bits.
 void keepSmall(const Cell* numeral, int64_t value);
+// A numeral atom of the canonical text of value, keeping the value when it
+// fits: what makeAtom and then keepSmall make, in one step.
+CellRef makeSmallNumeral(std::string_view text, int64_t value);
 // Writes a pending text and drops what the atom keeps beside it, for good:
 // its bytes are about to be reachable by address.
 void escapeAtom(const Cell* atom);
