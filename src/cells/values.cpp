@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "cells/integers.h"
+
 namespace kiln {
 
 char numberClass(Cell* c) {
@@ -47,6 +49,43 @@ void spineArguments(Cell* app, int n, Cell** out) {
         out[i] = rawRight(app);
         app = rawLeft(app);
     }
+}
+
+bool takeFirstArgument(Cell* app, Cell* x, Cell* y) {
+    Cell* inner = rawLeft(app);
+    if (!rawIsUnshared(app) || !rawIsUnshared(inner) || !rawIsUnshared(x) || x == y) return false;
+    Cell* filler = capitalAtom('I').get();
+    incRef(filler);
+    static_cast<PairCell*>(inner)->r = filler;
+    return true;
+}
+
+Cell* growByteString(Cell* x, std::string_view tail) {
+    std::string_view old = atomText(x);
+    size_t close = old.find(')');
+    size_t payload = old.size() - close - 1;
+    std::string digits = lengthDigits(payload + tail.size());
+    size_t newLength = 2 + digits.size() + payload + tail.size();
+    x = rawGrowAtom(x, newLength);
+    char* t = const_cast<char*>(rawText(x));
+    if (digits.size() + 1 != close) std::memmove(t + 2 + digits.size(), t + close + 1, payload);
+    std::memcpy(t + 1, digits.data(), digits.size());
+    t[1 + digits.size()] = ')';
+    std::memcpy(t + 2 + digits.size() + payload, tail.data(), tail.size());
+    t[newLength] = 0;
+    return x;
+}
+
+Cell* growLiteral(Cell* x, std::string_view tail) {
+    size_t oldLength = atomText(x).size();
+    size_t newLength = oldLength + tail.size();
+    x = rawGrowAtom(x, newLength);
+    char* t = const_cast<char*>(rawText(x));
+    std::memcpy(t + oldLength - 1, tail.data(), tail.size());
+    t[newLength - 1] = ']';
+    t[newLength] = 0;
+    rawSetAtomLength(x, newLength);
+    return x;
 }
 
 }  // namespace kiln

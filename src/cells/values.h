@@ -22,4 +22,16 @@ inline bool isReal(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == ' '; }
 // source order, as borrowed pointers: out[0] = a1 ... out[n-1] = an.
 void spineArguments(Cell* app, int n, Cell** out);
 
+// Joins that grow their first text in place, so that a text built by
+// repeated joins costs amortised linear time. takeFirstArgument takes x, the
+// first argument of app = ((f x) y), out of the application: false when
+// anything else holds the application, its head or x (or x is y too). The
+// application keeps a filler in x's place and x's reference passes to the
+// caller, who then grows x: a byte string's payload, or a closed literal's
+// text before its "]", followed by tail (which must not lie inside x).
+// Each answers the grown atom, which may have moved.
+bool takeFirstArgument(Cell* app, Cell* x, Cell* y);
+Cell* growByteString(Cell* x, std::string_view tail);
+Cell* growLiteral(Cell* x, std::string_view tail);
+
 }  // namespace kiln

@@ -58,39 +58,13 @@ bool valueBytes(Cell* x, std::string& out) {
     }
 }
 
-// Takes x, the first argument of app = ((cats x) y), out of the
-// application so that it can grow in place: false when anything else holds
-// the application, its head or x (or x is y too). The application keeps a
-// filler in x's place; x's reference passes to the caller.
-bool detachFirstArgument(const CellRef& app, Cell* x, Cell* y) {
-    Cell* inner = rawLeft(app.get());
-    if (!rawIsUnshared(app.get()) || !rawIsUnshared(inner) || !rawIsUnshared(x) || x == y) return false;
-    Cell* filler = capitalAtom('I').get();
-    incRef(filler);
-    static_cast<PairCell*>(inner)->r = filler;
-    return true;
-}
-
 // Byte string x with y's payload appended, x growing in place; null when x
 // is shared. Room grows geometrically, so repeated joins cost amortised
 // linear time.
 CellRef appendBytesInPlace(const CellRef& app, Cell* x, Cell* y) {
     if (!unshared(app, x)) return CellRef();
-    std::string tail(byteStringPayload(y));
-    if (!detachFirstArgument(app, x, y)) return CellRef();
-    std::string_view old = atomText(x);
-    size_t close = old.find(')');
-    size_t payload = old.size() - close - 1;
-    std::string digits = lengthDigits(payload + tail.size());
-    size_t newLength = 2 + digits.size() + payload + tail.size();
-    x = rawGrowAtom(x, newLength);
-    char* t = const_cast<char*>(rawText(x));
-    if (digits.size() + 1 != close) std::memmove(t + 2 + digits.size(), t + close + 1, payload);
-    std::memcpy(t + 1, digits.data(), digits.size());
-    t[1 + digits.size()] = ')';
-    std::memcpy(t + 2 + digits.size() + payload, tail.data(), tail.size());
-    t[newLength] = 0;
-    return CellRef::adopt(x);
+    if (!takeFirstArgument(app.get(), x, y)) return CellRef();
+    return CellRef::adopt(growByteString(x, byteStringPayload(y)));
 }
 
 // Literal x with y's joined text put before its closing bracket, x growing
@@ -101,16 +75,8 @@ CellRef appendTextInPlace(const CellRef& app, Cell* x, Cell* y) {
     if (old.size() < 2 || old.back() != ']') return CellRef();
     std::string tail;
     if (!joinedText(y, tail) || old.size() + tail.size() >= kTextLimit) return CellRef();
-    if (!detachFirstArgument(app, x, y)) return CellRef();
-    size_t oldLength = old.size();
-    size_t newLength = oldLength + tail.size();
-    x = rawGrowAtom(x, newLength);
-    char* t = const_cast<char*>(rawText(x));
-    std::memcpy(t + oldLength - 1, tail.data(), tail.size());
-    t[newLength - 1] = ']';
-    t[newLength] = 0;
-    rawSetAtomLength(x, newLength);
-    return CellRef::adopt(x);
+    if (!takeFirstArgument(app.get(), x, y)) return CellRef();
+    return CellRef::adopt(growLiteral(x, tail));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "cells/diagnostics.h"
+#include "driver/streams.h"
 #include "reduce/trace.h"
 
 namespace kiln {
@@ -68,13 +69,7 @@ void addDefinition(Line& line) {
 // Back to the default action; returning from the handler then repeats the
 // fault (or the raise) and the process ends by the same signal as without
 // this handler.
-void restoreDefault(int sig) {
-    struct sigaction sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = SIG_DFL;
-    sigemptyset(&sa.sa_mask);
-    sigaction(sig, &sa, nullptr);
-}
+void restoreDefault(int sig) { setSignalAction(sig, SIG_DFL, 0); }
 
 void onFault(int sig, siginfo_t* info, void*) {
     uintptr_t addr = reinterpret_cast<uintptr_t>(info->si_addr);
@@ -139,12 +134,7 @@ void installCrashHandlers() {
     sigaction(SIGSEGV, &sa, nullptr);
     sigaction(SIGBUS, &sa, nullptr);
 
-    struct sigaction ab;
-    std::memset(&ab, 0, sizeof ab);
-    ab.sa_handler = onAbort;
-    ab.sa_flags = SA_ONSTACK;
-    sigemptyset(&ab.sa_mask);
-    sigaction(SIGABRT, &ab, nullptr);
+    setSignalAction(SIGABRT, onAbort, SA_ONSTACK);
 }
 
 }  // namespace kiln

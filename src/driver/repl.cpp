@@ -25,6 +25,7 @@
 #include "compile/compiler.h"
 #include "driver/hints.h"
 #include "driver/stages.h"
+#include "driver/streams.h"
 #include "front/lexer.h"
 #include "front/loader.h"
 #include "front/parser.h"
@@ -77,11 +78,7 @@ void catchInterrupts(bool on) {
         sigaction(SIGINT, &gInherited, nullptr);
         return;
     }
-    struct sigaction sa {};
-    sa.sa_handler = onSigint;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;  // no restart: a read in progress returns
-    sigaction(SIGINT, &sa, nullptr);
+    setSignalAction(SIGINT, onSigint, 0);  // no restart: a read in progress returns
 }
 
 struct Definition {

@@ -38,14 +38,7 @@ void openClosedStandardDescriptors() {
 
 void ignoreSignal(int) {}
 
-void catchBrokenPipe() {
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = ignoreSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGPIPE, &action, nullptr);
-}
+void catchBrokenPipe() { setSignalAction(SIGPIPE, ignoreSignal, SA_RESTART); }
 
 void checkStandardOutput() {
     if (std::fflush(stdout) == 0) return;
@@ -62,6 +55,15 @@ void prepareProcess() {
     openClosedStandardDescriptors();
     catchBrokenPipe();
     std::atexit(checkStandardOutput);
+}
+
+void setSignalAction(int sig, void (*handler)(int), int flags) {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = handler;
+    action.sa_flags = flags;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
 }
 
 }  // namespace kiln

@@ -17,4 +17,8 @@ namespace kiln {
 //   go to stderr, the other streams are flushed, and the status is 255.
 void prepareProcess();
 
+// Gives sig the handler (a function, SIG_DFL or SIG_IGN) with the flags and
+// an empty mask; safe in a signal handler.
+void setSignalAction(int sig, void (*handler)(int), int flags);
+
 }  // namespace kiln

@@ -61,9 +61,7 @@ CellRef fractionOp(const Operands& o, Fn fn) {
 // the only holder of x: x's text grows in place, so that a text built by
 // repeated joins costs amortised linear time. Null when x is shared.
 CellRef appendInPlace(const CellRef& app, const Operands& o) {
-    Cell* inner = rawLeft(app.get());
     Cell* x = o.x;
-    if (!rawIsUnshared(app.get()) || !rawIsUnshared(inner) || !rawIsUnshared(x) || x == o.y) return CellRef();
     if (!rawIsAtom(x) || !rawIsAtom(o.y)) return CellRef();
     std::string_view tail;
     if (o.cx == 'a') {
@@ -74,37 +72,8 @@ CellRef appendInPlace(const CellRef& app, const Operands& o) {
             return CellRef();
         tail = t.substr(1, t.size() - 2);
     }
-    std::string_view old = atomText(x);
-    size_t oldLength = old.size();
-    // Detach x from the application: from here on it is ours.
-    Cell* filler = capitalAtom('I').get();
-    incRef(filler);
-    static_cast<PairCell*>(inner)->r = filler;
-    if (o.cx == 'a') {
-        size_t close = old.find(')');
-        size_t payload = oldLength - close - 1;
-        std::string digits = lengthDigits(payload + tail.size());
-        size_t newLength = 2 + digits.size() + payload + tail.size();
-        size_t tailSize = tail.size();
-        std::string tailCopy(tail);  // y may live inside the block that moves
-        x = rawGrowAtom(x, newLength);
-        char* t = const_cast<char*>(rawText(x));
-        if (digits.size() + 1 != close) std::memmove(t + 2 + digits.size(), t + close + 1, payload);
-        std::memcpy(t + 1, digits.data(), digits.size());
-        t[1 + digits.size()] = ')';
-        std::memcpy(t + 2 + digits.size() + payload, tailCopy.data(), tailSize);
-        t[newLength] = 0;
-        return CellRef::adopt(x);
-    }
-    size_t newLength = oldLength - 1 + tail.size() + 1;
-    std::string tailCopy(tail);
-    x = rawGrowAtom(x, newLength);
-    char* t = const_cast<char*>(rawText(x));
-    std::memcpy(t + oldLength - 1, tailCopy.data(), tailCopy.size());
-    t[newLength - 1] = ']';
-    t[newLength] = 0;
-    rawSetAtomLength(x, newLength);
-    return CellRef::adopt(x);
+    if (!takeFirstArgument(app.get(), x, o.y)) return CellRef();
+    return CellRef::adopt(o.cx == 'a' ? growByteString(x, tail) : growLiteral(x, tail));
 }
 
 // The text of a number joined to a text by plus.

@@ -27,6 +27,15 @@ uint64_t gBudget = 0;
 // evaluation stops as if its step budget had run out.
 std::atomic<bool> gInterrupt{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
+// Whether a budget or an interrupt may stop an evaluation: the step loop
+// tests only this flag.
+std::atomic<bool> gWatching{false};
+// Whether the evaluation that began at step `start` must stop: its budget
+// is spent or Ctrl-C asked for it.
+inline bool mustStop(uint64_t start) {
+    return gWatching.load(std::memory_order_relaxed) &&
+           ((gBudget && gStats.steps - start >= gBudget) || gInterrupt.load(std::memory_order_relaxed));
+}
 HeadUnfolders gUnfolders;
 
 // ---- atoms the engine builds terms from ---------------------------------
@@ -699,10 +708,8 @@ private:
     }
     void reserve() {
         if (base_) outOfMemory();
-        // Under an address-space limit, a smaller stretch still runs what
-        // fits in it.
-        // Under a limit, each stack takes at most an eighth of it, leaving
-        // the rest to the cells.
+        // The largest stretch the system grants; under an address-space
+        // limit at most an eighth of it, leaving the rest to the cells.
         size_t most = ~size_t{0};
         struct rlimit lim;
         if (getrlimit(RLIMIT_AS, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY) most = lim.rlim_cur / 8;
@@ -1172,7 +1179,7 @@ void Machine::run() {
             case Op::Call:
             case Op::TailCall: {
                 ++gStats.steps;
-                if ((gBudget && gStats.steps - budgetStart >= gBudget) || gInterrupt.load(std::memory_order_relaxed)) {
+                if (mustStop(budgetStart)) {
                     outOfSteps = true;
                     return;
                 }
@@ -1488,10 +1495,19 @@ bool preludeT() {
 }  // namespace
 
 const EngineStats& engineStats() { return gStats; }
-void setStepBudget(uint64_t steps) { gBudget = steps; }
-void requestInterrupt() { gInterrupt.store(true, std::memory_order_relaxed); }
+void setStepBudget(uint64_t steps) {
+    gBudget = steps;
+    gWatching.store(steps != 0 || gInterrupt.load(std::memory_order_relaxed), std::memory_order_relaxed);
+}
+void requestInterrupt() {
+    gInterrupt.store(true, std::memory_order_relaxed);
+    gWatching.store(true, std::memory_order_relaxed);
+}
 bool interruptRequested() { return gInterrupt.load(std::memory_order_relaxed); }
-void clearInterrupt() { gInterrupt.store(false, std::memory_order_relaxed); }
+void clearInterrupt() {
+    gInterrupt.store(false, std::memory_order_relaxed);
+    gWatching.store(gBudget != 0, std::memory_order_relaxed);
+}
 void setHeadUnfolders(const HeadUnfolders& unfolders) { gUnfolders = unfolders; }
 
 CellRef substitute(const CellRef& term, const CellRef& value, char letter) {
@@ -1509,7 +1525,6 @@ CellRef evaluate(CellRef e) {
     mc.x = std::move(e);
     mc.tIsPrelude = preludeT();
     mc.compiled = mc.tIsPrelude && compiledEngineWanted();
-    uint64_t budget = gBudget;
     uint64_t start = gStats.steps;
     mc.budgetStart = start;
     for (;;) {
@@ -1529,8 +1544,7 @@ CellRef evaluate(CellRef e) {
             mc.run();
             if (mc.outOfSteps) return atoms().Z;
         }
-        if ((budget && gStats.steps - start >= budget) || gInterrupt.load(std::memory_order_relaxed))
-            return atoms().Z;
+        if (mustStop(start)) return atoms().Z;
     }
 }
 
