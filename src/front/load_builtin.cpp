@@ -32,21 +32,52 @@ struct PrivateTables {
     NameSet nullary;
 };
 
-// The text a value stands for: a byte string's payload, a literal's inner
-// text, or the NUL-terminated bytes at an address. False for any other value
-// (reals, binary fractions, pairs of texts, the address 0).
-bool sourceText(Cell* value, std::string_view& out) {
+// A literal's inner text: "[ab]" -> "ab".
+std::string_view literalInner(Cell* literal) {
+    std::string_view t = atomText(literal);
+    if (t.empty() || t[0] != '[') return std::string_view();
+    t.remove_prefix(1);
+    if (!t.empty() && t.back() == ']') t.remove_suffix(1);
+    return t;
+}
+
+// The joined text of a pair of texts (a text built with "-"): the inner
+// texts of its literals, left to right. Annotation records the total length
+// of a text below 2^26 bytes in its span; a longer one (or one built by
+// doubling a text on itself) is not read, so the walk stays bounded.
+bool joinedPairText(Cell* text, std::string& out) {
+    if (rawSpan(text) < 2) return false;
+    std::vector<Cell*> todo{text};
+    while (!todo.empty()) {
+        Cell* c = todo.back();
+        todo.pop_back();
+        if (rawIsPair(c)) {
+            todo.push_back(rawRight(c));
+            todo.push_back(rawLeft(c));
+        } else {
+            out.append(literalInner(c));
+        }
+    }
+    return true;
+}
+
+// The text a value stands for: a byte string's payload, a text's inner
+// (joined) text, or the NUL-terminated bytes at an address. False for any
+// other value (reals, binary fractions, the address 0).
+bool sourceText(Cell* value, std::string_view& out, std::string& joined) {
     switch (numberClass(value)) {
         case 'a':
             out = byteStringPayload(value);
             return true;
         case 'u': {
-            if (!rawIsAtom(value)) return false;
+            if (rawIsPair(value)) {
+                if (!joinedPairText(value, joined)) return false;
+                out = joined;
+                return true;
+            }
             std::string_view t = atomText(value);
             if (t.empty() || t[0] != '[') return false;
-            t.remove_prefix(1);
-            if (!t.empty() && t.back() == ']') t.remove_suffix(1);
-            out = t;
+            out = literalInner(value);
             return true;
         }
         case 'i': {
@@ -257,7 +288,8 @@ CellRef loadBuiltin(CellRef app) {
     Cell* argument = nullptr;
     spineArguments(app.get(), 1, &argument);
     std::string_view text;
-    if (!sourceText(argument, text)) return makeAtom("Z");
+    std::string joined;
+    if (!sourceText(argument, text, joined)) return makeAtom("Z");
     CellRef main = loadSourceText(text);
     if (!main) return makeAtom("Z");
     return apply(makeAtom("I"), std::move(main));

@@ -63,7 +63,14 @@ TEST(Load, Sources) {
     EXPECT_EQ(run(num(0)), "Z");              // no text at the address 0
     EXPECT_EQ(run(makeAtom("001")), "Z");     // a binary fraction
     EXPECT_EQ(run(makeAtom("K")), "Z");       // not a text
-    EXPECT_EQ(run(apply(makeAtom("[x]"), makeAtom("[\\x]"))), "Z");  // a pair of texts
+    // A pair of texts (what "-" makes of two literals) is its joined text,
+    // as the literal "+" would make of them.
+    EXPECT_EQ(run(apply(makeAtom("[x]"), makeAtom("[\\x]")), {num(4)}), "4");
+    EXPECT_EQ(run(apply(makeAtom("[12]"), makeAtom("[3]"))), "123");
+    EXPECT_EQ(run(apply(apply(makeAtom("[y\\]"), makeAtom("[x\\]")), apply(makeAtom("[]"), makeAtom("[y]"))),
+                  {num(1), num(2)}),
+              "1");
+    EXPECT_EQ(run(apply(makeAtom("[(]"), makeAtom("[3]"))), "Z");  // the joined text is checked
     // A byte string may hold any byte; a NUL ends nothing.
     EXPECT_EQ(runText(std::string("x\\x", 3) + std::string(1, '\0'), {num(3)}), "Z");
 }
