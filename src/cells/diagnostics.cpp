@@ -12,7 +12,8 @@
 namespace kiln {
 
 [[noreturn]] void assertionFailed(const char* tag, int line) {
-    std::fflush(stdout);
+    // What the program wrote (standard output and its files) goes out first.
+    std::fflush(nullptr);
     std::fprintf(stderr, "ASSERTION FAILED:%s:%d\n", tag, line);
     std::fflush(stderr);
     std::abort();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "cells/diagnostics.h"
@@ -63,8 +64,17 @@ void addDefinition(Line& line) {
     if (d && !d->empty()) {
         line.add(" in ");
         line.add(d->data(), d->size() < 100 ? d->size() : 100);
+    } else {
+        line.add(" in the main expression");
     }
 }
+
+// What the program wrote before the fault (standard output, files it
+// opened) goes out first, as at an exit. The fault is synchronous, inside a
+// builtin's call on this thread, so the streams are flushed the way the
+// builtin itself would; a stream whose buffer the faulting call was filling
+// keeps what it held before that call.
+void flushProgramOutput() { std::fflush(nullptr); }
 
 // Back to the default action; returning from the handler then repeats the
 // fault (or the raise) and the process ends by the same signal as without
@@ -79,6 +89,7 @@ void onFault(int sig, siginfo_t* info, void*) {
     }
     const char* builtin = gCallState.builtin;
     if (builtin) {
+        flushProgramOutput();
         Line line;
         line.add("kiln: ");
         line.add(builtin);
