@@ -29,7 +29,6 @@ bool test(Cell* c, char cls) {
         case 'N': return isInteger(c) && isNonNegative(c);
         case 'P': return isInteger(c) && toInt64(c) != 0;
         case 'T': return isText(c);
-        case 'S': return isText(c) && !(isInteger(c) && toInt64(c) == 0);
         case 'R': return isReal(c);
         default: assertionFailed("b", __LINE__);
     }
@@ -41,7 +40,7 @@ Arg convert(Cell* c, char cls) {
         a.real = realValue(c);
         return a;
     }
-    if (cls != 'T' && cls != 'S') {
+    if (cls != 'T') {
         a.i = toInt64(c);
         return a;
     }
@@ -67,7 +66,7 @@ bool readArgs(Cell* app, const char* classes, Arg* out) {
     tHeld.clear();
     for (int i = 0; i < n; ++i) {
         if (!test(cells[i], classes[i])) return false;
-        if ((classes[i] == 'T' || classes[i] == 'S') && rawIsPair(cells[i]) && !isInteger(cells[i])) {
+        if (classes[i] == 'T' && rawIsPair(cells[i]) && !isInteger(cells[i])) {
             // A pair of texts becomes one literal; one too large to build fails.
             CellRef joined = data::joinedLiteral(cells[i]);
             if (!joined) return false;

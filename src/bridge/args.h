@@ -11,8 +11,8 @@
 //      text, brackets included), a byte string (its payload) or a pair of
 //      data texts (flattened into one bracketed literal for the call; a
 //      pair too large to flatten fails); answers a NUL-terminated pointer,
-//      null for the integer 0
-//   S  text the C function reads: as T, but the integer 0 fails
+//      null for the integer 0 (the C function gets the null pointer, as it
+//      would get any other address)
 //   R  real: a real atom; answers its double
 // All arguments are tested before any is converted; a failed test means the
 // builtin answers "Z" and calls nothing.
@@ -27,10 +27,10 @@
 namespace kiln::bridge {
 
 struct Arg {
-    int64_t i = 0;               // I U N P: the value; T S: the address
-    const char* text = nullptr;  // T S: the NUL-terminated bytes
+    int64_t i = 0;               // I U N P: the value; T: the address
+    const char* text = nullptr;  // T: the NUL-terminated bytes
     double real = 0;             // R
-    int64_t length = -1;         // T S: bytes of a value's text, -1 for an address
+    int64_t length = -1;         // T: bytes of a value's text, -1 for an address
 };
 
 // Reads the n = strlen(classes) arguments (at most 8) of the saturated

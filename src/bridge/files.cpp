@@ -29,13 +29,13 @@ CellRef hStderr(CellRef) { return pointerResult(stderr); }
 
 CellRef hFopen(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SS", a)) return failure();
+    if (!readArgs(app.get(), "TT", a)) return failure();
     return pointerResult(std::fopen(a[0].text, a[1].text));
 }
 
 CellRef hFdopen(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "IS", a)) return failure();
+    if (!readArgs(app.get(), "IT", a)) return failure();
     return pointerResult(fdopen(static_cast<int>(a[0].i), a[1].text));
 }
 
@@ -150,7 +150,7 @@ CellRef hFputs(CellRef app) {
 
 CellRef hPuts(CellRef app) {
     Arg a[1];
-    if (!readArgs(app.get(), "S", a)) return failure();
+    if (!readArgs(app.get(), "T", a)) return failure();
     return signedResult(std::puts(a[0].text));
 }
 
@@ -164,7 +164,7 @@ CellRef hFread(CellRef app) {
 // Of a literal or a byte string no more items are written than it holds.
 CellRef hFwrite(CellRef app) {
     Arg a[4];
-    if (!readArgs(app.get(), "SNNP", a)) return failure();
+    if (!readArgs(app.get(), "TNNP", a)) return failure();
     uint64_t size = static_cast<uint64_t>(a[1].i), count = static_cast<uint64_t>(a[2].i), total;
     if (__builtin_mul_overflow(size, count, &total)) total = UINT64_MAX;
     if (size != 0) count = readableBytes(a[0], total) / size;
@@ -182,13 +182,13 @@ CellRef hPerror(CellRef app) {
 
 CellRef hRemove(CellRef app) {
     Arg a[1];
-    if (!readArgs(app.get(), "S", a)) return failure();
+    if (!readArgs(app.get(), "T", a)) return failure();
     return signedResult(std::remove(a[0].text));
 }
 
 CellRef hRename(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SS", a)) return failure();
+    if (!readArgs(app.get(), "TT", a)) return failure();
     return signedResult(std::rename(a[0].text, a[1].text));
 }
 

@@ -28,7 +28,7 @@ CellRef hSystem(CellRef app) {
 
 CellRef hGetenv(CellRef app) {
     Arg a[1];
-    if (!readArgs(app.get(), "S", a)) return failure();
+    if (!readArgs(app.get(), "T", a)) return failure();
     return pointerResult(std::getenv(a[0].text));
 }
 

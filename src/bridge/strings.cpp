@@ -20,7 +20,7 @@ char* writable(const Arg& a) { return static_cast<char*>(pointerOf(a)); }
 
 CellRef hStrlen(CellRef app) {
     Arg a[1];
-    if (!readArgs(app.get(), "S", a)) return failure();
+    if (!readArgs(app.get(), "T", a)) return failure();
     const char* p = a[0].text;
     int64_t n = 0;
     while (p[n]) ++n;
@@ -29,13 +29,13 @@ CellRef hStrlen(CellRef app) {
 
 CellRef hStrnlen(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SI", a)) return failure();
+    if (!readArgs(app.get(), "TI", a)) return failure();
     return signedResult(static_cast<int64_t>(strnlen(a[0].text, static_cast<size_t>(a[1].i))));
 }
 
 CellRef hStrcmp(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SS", a)) return failure();
+    if (!readArgs(app.get(), "TT", a)) return failure();
     const unsigned char* x = reinterpret_cast<const unsigned char*>(a[0].text);
     const unsigned char* y = reinterpret_cast<const unsigned char*>(a[1].text);
     while (*x && *x == *y) ++x, ++y;
@@ -44,19 +44,19 @@ CellRef hStrcmp(CellRef app) {
 
 CellRef hStrcasecmp(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SS", a)) return failure();
+    if (!readArgs(app.get(), "TT", a)) return failure();
     return signedResult(strcasecmp(a[0].text, a[1].text));
 }
 
 CellRef hStrncmp(CellRef app) {
     Arg a[3];
-    if (!readArgs(app.get(), "SSI", a)) return failure();
+    if (!readArgs(app.get(), "TTI", a)) return failure();
     return signedResult(std::strncmp(a[0].text, a[1].text, static_cast<size_t>(a[2].i)));
 }
 
 CellRef hStrncasecmp(CellRef app) {
     Arg a[3];
-    if (!readArgs(app.get(), "SSI", a)) return failure();
+    if (!readArgs(app.get(), "TTI", a)) return failure();
     return signedResult(strncasecmp(a[0].text, a[1].text, static_cast<size_t>(a[2].i)));
 }
 
@@ -68,14 +68,14 @@ void copyText(char* d, const char* s) {
 
 CellRef hStrcpy(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "PS", a)) return failure();
+    if (!readArgs(app.get(), "PT", a)) return failure();
     copyText(writable(a[0]), a[1].text);
     return signedResult(a[0].i);
 }
 
 CellRef hStrcat(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "PS", a)) return failure();
+    if (!readArgs(app.get(), "PT", a)) return failure();
     char* d = writable(a[0]);
     while (*d) ++d;
     copyText(d, a[1].text);
@@ -90,43 +90,43 @@ CellRef hStrncpy(CellRef app) {
 
 CellRef hStrncat(CellRef app) {
     Arg a[3];
-    if (!readArgs(app.get(), "PSI", a)) return failure();
+    if (!readArgs(app.get(), "PTI", a)) return failure();
     return pointerResult(std::strncat(writable(a[0]), a[1].text, static_cast<size_t>(a[2].i)));
 }
 
 CellRef hStrdup(CellRef app) {
     Arg a[1];
-    if (!readArgs(app.get(), "S", a)) return failure();
+    if (!readArgs(app.get(), "T", a)) return failure();
     return pointerResult(strdup(a[0].text));
 }
 
 CellRef hStrchr(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SI", a)) return failure();
+    if (!readArgs(app.get(), "TI", a)) return failure();
     return pointerResult(std::strchr(a[0].text, static_cast<int>(a[1].i)));
 }
 
 CellRef hStrrchr(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SI", a)) return failure();
+    if (!readArgs(app.get(), "TI", a)) return failure();
     return pointerResult(std::strrchr(a[0].text, static_cast<int>(a[1].i)));
 }
 
 CellRef hStrpbrk(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SS", a)) return failure();
+    if (!readArgs(app.get(), "TT", a)) return failure();
     return pointerResult(std::strpbrk(a[0].text, a[1].text));
 }
 
 CellRef hStrspn(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SS", a)) return failure();
+    if (!readArgs(app.get(), "TT", a)) return failure();
     return signedResult(static_cast<int64_t>(std::strspn(a[0].text, a[1].text)));
 }
 
 CellRef hStrstr(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SS", a)) return failure();
+    if (!readArgs(app.get(), "TT", a)) return failure();
     return pointerResult(std::strstr(a[0].text, a[1].text));
 }
 
@@ -139,14 +139,14 @@ char* nextToken(char* text, const char* delimiters, char** context) {
 
 CellRef hStrtok(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "IS", a)) return failure();
+    if (!readArgs(app.get(), "IT", a)) return failure();
     static char* context = nullptr;
     return pointerResult(nextToken(writable(a[0]), a[1].text, &context));
 }
 
 CellRef hStrtokR(CellRef app) {
     Arg a[3];
-    if (!readArgs(app.get(), "ISP", a)) return failure();
+    if (!readArgs(app.get(), "ITP", a)) return failure();
     return pointerResult(nextToken(writable(a[0]), a[1].text, static_cast<char**>(pointerOf(a[2]))));
 }
 
@@ -155,38 +155,38 @@ char** endCell(const Arg& a) { return static_cast<char**>(pointerOf(a)); }
 
 CellRef hStrtol(CellRef app) {
     Arg a[3];
-    if (!readArgs(app.get(), "SII", a)) return failure();
+    if (!readArgs(app.get(), "TII", a)) return failure();
     return signedResult(std::strtol(a[0].text, endCell(a[1]), static_cast<int>(a[2].i)));
 }
 
 // The signed conversion, answered as the unsigned 64 bits of its value.
 CellRef hStrtoul(CellRef app) {
     Arg a[3];
-    if (!readArgs(app.get(), "SII", a)) return failure();
+    if (!readArgs(app.get(), "TII", a)) return failure();
     return unsignedResult(static_cast<uint64_t>(std::strtol(a[0].text, endCell(a[1]), static_cast<int>(a[2].i))));
 }
 
 CellRef hStrtod(CellRef app) {
     Arg a[2];
-    if (!readArgs(app.get(), "SI", a)) return failure();
+    if (!readArgs(app.get(), "TI", a)) return failure();
     return realResult(std::strtod(a[0].text, endCell(a[1])));
 }
 
 CellRef hAtoi(CellRef app) {
     Arg a[1];
-    if (!readArgs(app.get(), "S", a)) return failure();
+    if (!readArgs(app.get(), "T", a)) return failure();
     return signedResult(std::atoi(a[0].text));
 }
 
 CellRef hAtol(CellRef app) {
     Arg a[1];
-    if (!readArgs(app.get(), "S", a)) return failure();
+    if (!readArgs(app.get(), "T", a)) return failure();
     return signedResult(std::atol(a[0].text));
 }
 
 CellRef hAtof(CellRef app) {
     Arg a[1];
-    if (!readArgs(app.get(), "S", a)) return failure();
+    if (!readArgs(app.get(), "T", a)) return failure();
     return realResult(std::atof(a[0].text));
 }
 

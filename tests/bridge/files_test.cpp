@@ -106,8 +106,24 @@ TEST_F(BridgeFiles, MissingFilesAndNullStreams) {
     EXPECT_EQ(atom(call("fgets", {addr(buf), num(8), num(0)})), "Z");
     EXPECT_EQ(atom(call("fputc", {num('a'), num(0)})), "Z");
     EXPECT_EQ(atom(call("fread", {addr(buf), num(1), num(1), num(0)})), "Z");
-    EXPECT_EQ(atom(call("fopen", {num(0), bytes("r")})), "Z");
     EXPECT_EQ(value(call("fflush", {num(0)})), 0);  // flushes every stream
+}
+
+TEST_F(BridgeFiles, TextZeroIsTheNullPointer) {
+    // A text given as the integer 0 reaches C as the null pointer, as any
+    // other address would; the kernel answers these with EFAULT.
+    errno = 0;
+    EXPECT_EQ(value(call("fopen", {num(0), bytes("r")})), 0);
+    EXPECT_EQ(value(call("errno")), EFAULT);
+    errno = 0;
+    EXPECT_EQ(value(call("remove", {num(0)})), -1);
+    EXPECT_EQ(value(call("errno")), EFAULT);
+    errno = 0;
+    EXPECT_EQ(value(call("rename", {num(0), path("new")})), -1);
+    EXPECT_EQ(value(call("errno")), EFAULT);
+    errno = 0;
+    EXPECT_EQ(value(call("rename", {path("missing"), num(0)})), -1);
+    EXPECT_EQ(value(call("errno")), EFAULT);
 }
 
 TEST_F(BridgeFiles, TextAsymmetries) {
