@@ -154,6 +154,15 @@ bool loadAndCompile(const std::string& text) {
     return false;
 }
 
+// Whether the program loads and compiles, reporting nothing.
+bool compiles(const std::string& text) {
+    loadPrelude();
+    ErrorRecord record;
+    loadDefinitions(record, text);
+    if (record.empty()) compileDefinitions(record);
+    return record.empty();
+}
+
 void show(const CellRef& value) {
     std::fflush(stdout);
     std::string out;
@@ -174,10 +183,66 @@ void show(const CellRef& value) {
     std::fflush(stdout);
 }
 
-// Adds the definitions among the pieces and evaluates the expression among
-// them, if any; for a file's text (no expression allowed) the first piece,
-// its main expression, is left out. The session changes only when every
-// check passes.
+// The session's definitions with the added ones in place (a later one of a
+// key replaces the earlier).
+std::vector<Definition> withAdded(const std::vector<Definition>& definitions, const std::vector<Definition>& added) {
+    std::vector<Definition> next = definitions;
+    for (const Definition& d : added) {
+        bool replaced = false;
+        for (Definition& old : next) {
+            if (old.key == d.key) {
+                old = d;
+                replaced = true;
+            }
+        }
+        if (!replaced) next.push_back(d);
+    }
+    return next;
+}
+
+// A main expression that uses each of the definitions (operators cannot be
+// named in one), so that none is pruned unchecked.
+std::string mainUsing(const std::vector<Definition>& definitions) {
+    std::string main = "0";
+    for (const Definition& d : definitions) {
+        std::string m = mention(d.key);
+        if (!m.empty()) main += " " + m;
+    }
+    return main;
+}
+
+// Checks the added definitions together with the session's and adds them.
+// Typed definitions go in all together or not at all. From a file, as when
+// kiln runs it, a definition that fails its checks (and every one that needs
+// it) is left out with its report and a line naming it, and the rest go in.
+bool addDefinitions(Session& session, const std::vector<Definition>& added, bool fromFile) {
+    std::vector<Definition> next = withAdded(session.definitions, added);
+    if (!fromFile) {
+        if (!loadAndCompile(programOf(mainUsing(added), next))) return false;
+        session.definitions = std::move(next);
+        return true;
+    }
+    if (!compiles(programOf(mainUsing(added), next))) {
+        std::vector<Definition> kept;
+        for (const Definition& d : added) {
+            if (loadAndCompile(programOf(mainUsing({d}), next))) {
+                kept.push_back(d);
+            } else {
+                std::fprintf(stderr, "kiln: :load left out the definition of %s\n", d.key.c_str());
+            }
+        }
+        next = withAdded(session.definitions, kept);
+        if (!loadAndCompile(programOf(mainUsing(kept), next))) return false;
+    }
+    session.definitions = std::move(next);
+    return true;
+}
+
+bool evaluateExpression(Session& session, const std::string& expression);
+
+// Adds the definitions among the pieces and evaluates the expressions among
+// them, in order; for a file's text (no expression allowed) the first piece,
+// its main expression, is left out.
 void enter(Session& session, const std::string& input, bool expressionAllowed) {
     std::string error;
     int64_t position = -1;
@@ -190,7 +255,7 @@ void enter(Session& session, const std::string& input, bool expressionAllowed) {
         return;
     }
     std::vector<std::string> pieces = topLevelPieces(input);
-    std::string expression;
+    std::vector<std::string> expressions;
     std::vector<Definition> added;
     for (size_t i = 0; i < pieces.size(); ++i) {
         if (pieces[i].empty()) continue;
@@ -198,38 +263,23 @@ void enter(Session& session, const std::string& input, bool expressionAllowed) {
         if (i == 0 && !expressionAllowed) continue;
         std::string key = definedKey(pieces[i]);
         if (key.empty()) {
-            if (i == 0 && expressionAllowed) expression = pieces[i];
-            continue;  // as in a file, a later piece that defines nothing is dropped
+            // Typed, every piece that defines nothing is an expression to
+            // show; in a file a later such piece is dropped, as kiln FILE does.
+            if (expressionAllowed) expressions.push_back(pieces[i]);
+            continue;
         }
         added.push_back({key, pieces[i]});
     }
-    std::vector<Definition> next = session.definitions;
-    for (Definition& d : added) {
-        bool replaced = false;
-        for (Definition& old : next) {
-            if (old.key == d.key) {
-                old = d;
-                replaced = true;
-            }
-        }
-        if (!replaced) next.push_back(d);
-    }
-    if (!added.empty()) {
-        // The new definitions are checked from a main expression that uses
-        // them all, so that none is pruned unchecked.
-        std::string main = "0";
-        for (const Definition& d : added) {
-            std::string m = mention(d.key);
-            if (!m.empty()) main += " " + m;
-        }
-        if (!loadAndCompile(programOf(main, next))) return;
-        session.definitions = std::move(next);
-    }
-    if (expression.empty()) return;
-    if (!loadAndCompile(programOf(expression, session.definitions))) return;
+    if (!added.empty() && !addDefinitions(session, added, !expressionAllowed)) return;
+    for (const std::string& expression : expressions)
+        if (!evaluateExpression(session, expression)) return;
+}
+
+bool evaluateExpression(Session& session, const std::string& expression) {
+    if (!loadAndCompile(programOf(expression, session.definitions))) return false;
     DefinitionTable& defs = definitionTable();
     auto it = defs.find(std::string_view());
-    if (it == defs.end()) return;
+    if (it == defs.end()) return false;
     CellRef main = it->second;
     gSigint = 0;
     clearInterrupt();
@@ -242,9 +292,10 @@ void enter(Session& session, const std::string& input, bool expressionAllowed) {
         clearInterrupt();
         std::fflush(stdout);
         std::fputs("\nkiln: interrupted\n", stderr);
-        return;
+        return false;
     }
     show(value);
+    return true;
 }
 
 bool loadFile(Session& session, const std::string& path) {
