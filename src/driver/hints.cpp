@@ -55,6 +55,37 @@ size_t wordWithin(std::string_view t, std::string_view word, size_t from, size_t
     return std::string::npos;
 }
 
+// The first place in [from, to) where the letter stands unbound: not inside
+// a word or a bracketed literal, and not in the scope of a binder of the
+// same letter (a lambda or binding's body runs to the end of the group it
+// stands in). Else npos.
+size_t letterWithin(std::string_view t, char letter, size_t from, size_t to) {
+    int square = 0, depth = 0, boundAt = -1;
+    for (size_t p = from; p < to && p < t.size(); ++p) {
+        char c = t[p];
+        if (c == '[') ++square;
+        if (c == ']' && square > 0) --square;
+        if (square > 0) continue;
+        if (c == '(' || c == '{') ++depth;
+        if (c == ')' || c == '}') {
+            --depth;
+            if (boundAt >= 0 && depth < boundAt) boundAt = -1;
+        }
+        if (c != letter) continue;
+        if (p > 0 && isWordByte(t[p - 1])) continue;
+        if (p + 1 < t.size() && isWordByte(t[p + 1])) continue;
+        size_t q = p + 1;
+        while (q < t.size() && t[q] == ' ') ++q;
+        bool binder = q < t.size() && (t[q] == '\\' || t[q] == '{');
+        if (binder) {
+            if (boundAt < 0) boundAt = depth;
+        } else if (boundAt < 0) {
+            return p;
+        }
+    }
+    return std::string::npos;
+}
+
 // The text between `before` and `after` in the message, or "".
 std::string between(std::string_view message, std::string_view before, std::string_view after) {
     size_t a = message.find(before);
@@ -143,8 +174,24 @@ std::string hintFor(const ErrorRecord& record, std::string_view name, std::strin
     size_t start = definitionStart(text, definition);
     if (start == std::string::npos) return "";
     std::string what = definition.empty() ? "the main expression" : "in the definition of " + definition;
+    size_t end = pieceEnd(text, start);
+    if (type == "Local") {
+        std::string letter = between(record.message, "Local variable ", " unbound");
+        if (letter.size() == 1) {
+            size_t use = letterWithin(text, letter[0], start, end);
+            if (use != std::string::npos) return render(name, text, use, what);
+        }
+    }
+    if (type == "Alive" && word == "}") {
+        // The name "}" is the empty expression: an empty call list "()" (or
+        // an empty operand) passes it, and nothing defines it.
+        what += ": () passes the empty expression }, which nothing defines";
+        size_t use = text.find("()", start);
+        if (use != std::string::npos && use < end) return render(name, text, use, what);
+        return render(name, text, start, what);
+    }
     if (!word.empty()) {
-        size_t use = wordWithin(text, word, start, pieceEnd(text, start));
+        size_t use = wordWithin(text, word, start, end);
         if (use != std::string::npos) return render(name, text, use, what);
     }
     return render(name, text, start, what);

@@ -39,6 +39,24 @@ TEST(Hints, NamedDefinitions) {
     EXPECT_EQ(hintFor(record("Range", -1, "Z", ""), "p", text), "");
 }
 
+TEST(Hints, LocalPointsAtTheUnboundLetter) {
+    // Past the letters bound in scope, at the first use outside them.
+    EXPECT_EQ(hintFor(record("Local", -1, "", "Local variable n unbound."), "p", "x\\(n\\n)(1)+[n]+n,\nnn\\1"),
+              "kiln: hint: p:1:16: the main expression\n  x\\(n\\n)(1)+[n]+n,\n                 ^\n");
+    EXPECT_EQ(hintFor(record("Local", -1, "ff", "Local variable f unbound in function [ff]."), "p",
+                      "x\\ff 1,\nff\\a\\fact a+f(a)"),
+              "kiln: hint: p:2:13: in the definition of ff\n  ff\\a\\fact a+f(a)\n              ^\n");
+}
+
+TEST(Hints, EmptyExpressionIsTheEmptyCallList) {
+    // g() passes the empty expression "}", which no definition gives: the
+    // hint points at the () and says so, not at some brace elsewhere.
+    std::string text = "x\\v{1}g(),\ng\\n\\5";
+    EXPECT_EQ(hintFor(record("Alive", -1, "}", "Variable [}] occurs in function [TOP] but is not defined."), "p", text),
+              "kiln: hint: p:1:8: the main expression: () passes the empty expression }, which nothing defines\n"
+              "  x\\v{1}g(),\n         ^\n");
+}
+
 TEST(Hints, TopLevelOfUnfinishedText) {
     // Commas inside any bracket are not at the top level; inside square
     // brackets only square brackets count, so "(" there opens nothing.
