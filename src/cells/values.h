@@ -2,6 +2,8 @@
 // on it (arithmetic, data and bridge families alike).
 #pragma once
 
+#include <vector>
+
 #include "cells/cell.h"
 
 namespace kiln {
@@ -21,6 +23,25 @@ inline bool isReal(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == ' '; }
 // The arguments of a saturated application (... ((g a1) a2) ... an), in
 // source order, as borrowed pointers: out[0] = a1 ... out[n-1] = an.
 void spineArguments(Cell* app, int n, Cell** out);
+
+// Calls visit on each atom of a tree of pairs (a text: literals joined by
+// pairs), left to right, without recursion; stops at the first visit that
+// answers false and answers whether every visit answered true.
+template <class Visit>
+bool forEachLeaf(Cell* tree, Visit&& visit) {
+    std::vector<Cell*> todo{tree};
+    while (!todo.empty()) {
+        Cell* c = todo.back();
+        todo.pop_back();
+        if (rawIsPair(c)) {
+            todo.push_back(rawRight(c));
+            todo.push_back(rawLeft(c));
+        } else if (!visit(c)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // Joins that grow their first text in place, so that a text built by
 // repeated joins costs amortised linear time. takeFirstArgument takes x, the

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cells/values.h"
 #include "data/support.h"
 #include "front/charcodes.h"
 
@@ -113,23 +114,15 @@ uint64_t elementCount(Cell* text) {
 bool joinedText(Cell* text, std::string& out, size_t limit) {
     // A text whose length is recorded has at most that many cells.
     if (rawIsPair(text) && rawSpan(text) < 2 && !unfoldsWithinBudget(text, splitPair)) return false;
-    std::vector<Cell*> todo{text};
-    while (!todo.empty()) {
-        Cell* c = todo.back();
-        todo.pop_back();
-        if (rawIsPair(c)) {
-            todo.push_back(rawRight(c));
-            todo.push_back(rawLeft(c));
-            continue;
-        }
+    return forEachLeaf(text, [&](Cell* c) {
         std::string_view inner = innerText(c);
         if (inner.size() > limit - out.size()) {
             out.append(inner.data(), limit - out.size());
             return false;
         }
         out.append(inner.data(), inner.size());
-    }
-    return true;
+        return true;
+    });
 }
 
 CellRef joinedLiteral(Cell* text) {

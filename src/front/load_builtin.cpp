@@ -47,18 +47,10 @@ std::string_view literalInner(Cell* literal) {
 // doubling a text on itself) is not read, so the walk stays bounded.
 bool joinedPairText(Cell* text, std::string& out) {
     if (rawSpan(text) < 2) return false;
-    std::vector<Cell*> todo{text};
-    while (!todo.empty()) {
-        Cell* c = todo.back();
-        todo.pop_back();
-        if (rawIsPair(c)) {
-            todo.push_back(rawRight(c));
-            todo.push_back(rawLeft(c));
-        } else {
-            out.append(literalInner(c));
-        }
-    }
-    return true;
+    return forEachLeaf(text, [&](Cell* c) {
+        out.append(literalInner(c));
+        return true;
+    });
 }
 
 // The text a value stands for: a byte string's payload, a text's inner
