@@ -149,11 +149,20 @@ CellRef Parser::rightFold(int k, SeparatorList list) {
     return r;
 }
 
+void Parser::noteSpacedOperand(size_t application, Piece operand) {
+    SeparatorList ops = splitTopLevel(index_, operand, "+-*/%^");
+    if (ops.empty()) return;
+    spaced_->push_back({application, operand.begin, operand.end, ops.front(), text_[ops.front()]});
+}
+
 CellRef Parser::leftFold(int k, SeparatorList list) {
+    size_t application = list.whole().begin;
     CellRef r = level(k + 1, headPiece(list));
     while (!list.empty()) {
         char c = text_[list.front()];
-        CellRef x = level(k + 1, popFrontPiece(list));
+        Piece operand = popFrontPiece(list);
+        if (spaced_ && c == ' ') noteSpacedOperand(application, operand);
+        CellRef x = level(k + 1, operand);
         if (c == ' ' || c == '\n')
             r = apply(std::move(r), std::move(x));
         else
