@@ -53,10 +53,18 @@ std::string spacingWarning(std::string_view name, std::string_view text, const S
     std::string whole = oneLine(text.substr(s.application, s.end - s.application), 1000);
     std::string before = oneLine(text.substr(s.application, s.begin - s.application), 1000);
     std::string what;
-    if (whole.size() <= 60)
+    if (s.function) {
+        // The whole application, which goes on after the function.
+        std::string_view rest = text.substr(s.end);
+        size_t stop = 0;
+        while (stop < rest.size() && rest[stop] != ',' && rest[stop] != '\n' && rest[stop] != ')' && stop < 40) ++stop;
+        std::string after = oneLine(rest.substr(0, stop), 1000);
+        what = "`" + operand + " " + after + "` applies `(" + operand + ")` to what follows";
+    } else if (whole.size() <= 60) {
         what = "`" + whole + "` reads as `" + before + " (" + operand + ")`";
-    else
+    } else {
         what = "the argument `" + operand + "` reads as `(" + operand + ")`";
+    }
     return place(name, text, s.begin) + "warning: " + what + ": a space binds looser than `" + s.op +
            "`; put brackets around what belongs together\n";
 }

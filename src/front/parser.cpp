@@ -149,19 +149,21 @@ CellRef Parser::rightFold(int k, SeparatorList list) {
     return r;
 }
 
-void Parser::noteSpacedOperand(size_t application, Piece operand) {
+void Parser::noteSpacedOperand(size_t application, Piece operand, bool function) {
     SeparatorList ops = splitTopLevel(index_, operand, "+-*/%^");
     if (ops.empty()) return;
-    spaced_->push_back({application, operand.begin, operand.end, ops.front(), text_[ops.front()]});
+    spaced_->push_back({application, operand.begin, operand.end, ops.front(), text_[ops.front()], function});
 }
 
 CellRef Parser::leftFold(int k, SeparatorList list) {
     size_t application = list.whole().begin;
-    CellRef r = level(k + 1, headPiece(list));
+    Piece head = headPiece(list);
+    if (spaced_ && text_[list.front()] == ' ') noteSpacedOperand(application, head, true);
+    CellRef r = level(k + 1, head);
     while (!list.empty()) {
         char c = text_[list.front()];
         Piece operand = popFrontPiece(list);
-        if (spaced_ && c == ' ') noteSpacedOperand(application, operand);
+        if (spaced_ && c == ' ') noteSpacedOperand(application, operand, false);
         CellRef x = level(k + 1, operand);
         if (c == ' ' || c == '\n')
             r = apply(std::move(r), std::move(x));

@@ -32,16 +32,18 @@ namespace kiln {
 // grammar cannot read (a term with a comma stuck to it, as in "g((A,B))", or
 // an unbalanced text) does not stop anything: its tree is a placeholder and
 // the first such position is kept for the caller to report.
-// An operand that a space applies something to and that is itself an
-// unbracketed + - * / % ^ expression, as cell+1 in "getw cell + 1": the
-// application it belongs to starts at `application`, the operand spans
-// [begin, end), and `op` is its first such operator, at `opPosition`.
+// An operand of an application by a space that is itself an unbracketed
+// + - * / % ^ expression: an argument, as cell+1 in "getw cell + 1", or the
+// function, as x+f in "x + f y". The application starts at `application`,
+// the operand spans [begin, end), and `op` is its first such operator, at
+// `opPosition`; `function` tells the function from an argument.
 struct SpacedOperand {
     size_t application = 0;
     size_t begin = 0;
     size_t end = 0;
     size_t opPosition = 0;
     char op = 0;
+    bool function = false;
 };
 
 class Parser {
@@ -64,7 +66,7 @@ public:
     void watchSpacedOperands(std::vector<SpacedOperand>* out) { spaced_ = out; }
 
 private:
-    void noteSpacedOperand(size_t application, Piece operand);
+    void noteSpacedOperand(size_t application, Piece operand, bool function);
 
     CellRef level(int k, Piece piece);
     CellRef rightFold(int k, SeparatorList list);
