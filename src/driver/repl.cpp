@@ -182,6 +182,7 @@ void show(const CellRef& value) {
 // its main expression, is left out. The session changes only when every
 // check passes.
 void enter(Session& session, const std::string& input, bool expressionAllowed) {
+    if (expressionAllowed && warningsWanted(false)) warnSpacing("entry", input);
     std::string error;
     int64_t position = -1;
     if (!checkBrackets(input, error, position)) {
