@@ -218,14 +218,10 @@ int printParse(std::string_view name, std::string_view text, bool warn) {
     return 0;
 }
 
-int checkProgram(std::string_view name, std::string_view text) {
-    warnSpacing(name, text);
-    registerAllFamilies();
-    loadPrelude();
-    ErrorRecord record;
-    loadDefinitions(record, std::string(text));
-    if (record.empty()) compileDefinitions(record);
-    if (record.empty()) return 0;
+namespace {
+
+// The report's one line: "NAME:LINE:COL: error: TYPE: message".
+std::string errorLine(std::string_view name, std::string_view text, const ErrorRecord& record) {
     size_t line = 1, column = 1;
     if (!hintPlace(record, text, line, column)) line = column = 1;
     // "Match[____b]Right dangling..." says its place already.
@@ -234,10 +230,46 @@ int checkProgram(std::string_view name, std::string_view text) {
         message = message.substr(12);
     if (!record.name.empty() && message.find(record.name) == std::string::npos)
         message = record.name + ": " + message;
-    std::string out = std::string(name) + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                      ": error: " + record.type + ": " + oneLine(colourize(message, false), 1000) + "\n";
-    writeLine(out);
-    return 255;
+    return std::string(name) + ":" + std::to_string(line) + ":" + std::to_string(column) + ": error: " +
+           record.type + ": " + oneLine(colourize(message, false), 1000) + "\n";
+}
+
+// A name as the table keys it, from its display form (NUL and newline
+// exchanged).
+std::string keyOfShown(std::string_view shown) {
+    std::string key(shown);
+    for (char& c : key) c = c == '\n' ? '\0' : c == '\0' ? '\n' : c;
+    return key;
+}
+
+constexpr int kMostReports = 20;
+
+}  // namespace
+
+int checkProgram(std::string_view name, std::string_view text) {
+    warnSpacing(name, text);
+    registerAllFamilies();
+    // Checking stops at the first error; after an undefined name the check
+    // runs again with that name defined as Z, so that every undefined name
+    // is reported. Any other error ends the list.
+    std::set<std::string> stubs;
+    std::string out;
+    int reports = 0;
+    while (reports < kMostReports) {
+        loadPrelude();
+        ErrorRecord record;
+        loadDefinitions(record, std::string(text));
+        if (record.empty()) {
+            for (const std::string& stub : stubs) definitionTable()[stub] = makeAtom("Z");
+            compileDefinitions(record);
+        }
+        if (record.empty()) break;
+        out += errorLine(name, text, record);
+        ++reports;
+        if (record.type != "Alive" || !stubs.insert(keyOfShown(record.name)).second) break;
+    }
+    if (!out.empty()) writeLine(out);
+    return reports > 0 ? 255 : 0;
 }
 
 }  // namespace kiln
