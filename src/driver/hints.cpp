@@ -1,6 +1,7 @@
 #include "driver/hints.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 #include <vector>
 
@@ -16,7 +17,8 @@ std::string gText;
 bool isSpace(char c) { return c == ' ' || c == '\n'; }
 bool isWordByte(char c) { return c == '_' || (c >= 'a' && c <= 'z'); }
 
-// Where the definition of key starts (its last definition), or npos.
+}  // namespace
+
 size_t definitionStart(std::string_view t, std::string_view key) {
     size_t start = 0;
     while (start < t.size() && isSpace(t[start])) ++start;
@@ -36,12 +38,13 @@ size_t definitionStart(std::string_view t, std::string_view key) {
     return found;
 }
 
-// The end of the piece that starts at pos: the next top-level comma.
 size_t pieceEnd(std::string_view t, size_t pos) {
     for (size_t comma : scanTopLevel(t).commas)
         if (comma > pos) return comma;
     return t.size();
 }
+
+namespace {
 
 // The first use of the word inside [from, to), or npos.
 size_t wordWithin(std::string_view t, std::string_view word, size_t from, size_t to) {
@@ -195,6 +198,30 @@ std::string hintFor(const ErrorRecord& record, std::string_view name, std::strin
         if (use != std::string::npos) return render(name, text, use, what);
     }
     return render(name, text, start, what);
+}
+
+bool hintPlace(const ErrorRecord& record, std::string_view text, size_t& line, size_t& column) {
+    // The hint's first line is "kiln: hint: -:LINE:COLUMN..." for the name "-".
+    std::string hint = hintFor(record, "-", text);
+    constexpr std::string_view kLead = "kiln: hint: -:";
+    if (hint.compare(0, kLead.size(), kLead) != 0) return false;
+    const char* p = hint.c_str() + kLead.size();
+    char* end = nullptr;
+    line = std::strtoul(p, &end, 10);
+    if (*end != ':') return false;
+    column = std::strtoul(end + 1, &end, 10);
+    return line > 0 && column > 0;
+}
+
+std::string lineColumn(std::string_view text, size_t pos) {
+    if (pos > text.size()) pos = text.size();
+    size_t line = 1, lineStart = 0;
+    for (size_t i = 0; i < pos; ++i)
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    return std::to_string(line) + ":" + std::to_string(pos - lineStart + 1);
 }
 
 TopLevel scanTopLevel(std::string_view t) {

@@ -33,4 +33,18 @@ TopLevel scanTopLevel(std::string_view text);
 // The same for a given source; for tests.
 std::string hintFor(const ErrorRecord& record, std::string_view name, std::string_view text);
 
+// The line and column (from 1) the hint for the record points at; false
+// when it points nowhere.
+bool hintPlace(const ErrorRecord& record, std::string_view text, size_t& line, size_t& column);
+
+// Where the last definition of key starts in raw program text (the main
+// expression's first byte for the empty key), and the top-level comma that
+// ends the piece starting at pos (or the text's end); npos when there is no
+// such definition.
+size_t definitionStart(std::string_view text, std::string_view key);
+size_t pieceEnd(std::string_view text, size_t pos);
+
+// "LINE:COLUMN" of a position of the text, both from 1; columns count bytes.
+std::string lineColumn(std::string_view text, size_t pos);
+
 }  // namespace kiln

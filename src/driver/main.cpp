@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cells/cell.h"
+#include "driver/checks.h"
 #include "driver/crash.h"
 #include "driver/hints.h"
 #include "driver/repl.h"
@@ -30,6 +31,12 @@ constexpr const char* kHelp =
     "       kiln - [ARG...]           read the program from standard input\n"
     "       kiln -- FILE [ARG...]     run FILE, also when its name begins with '-'\n"
     "       kiln -i [FILE]            interactive session (with FILE's definitions)\n"
+    "       kiln -W FILE [ARG...]     run with warnings (also -W -e, -W -)\n"
+    "       kiln --parse FILE         print how each definition parsed, bracketed\n"
+    "       kiln --check FILE         load, check and compile without running: each\n"
+    "                                 report as FILE:LINE:COL: error: TYPE: message\n"
+    "                                 (with --parse and --check, -e PROGRAM or -\n"
+    "                                 may stand for FILE)\n"
     "       kiln --help | --version\n"
     "\n"
     "The main expression is applied to the address of the argument vector: the\n"
@@ -44,9 +51,17 @@ constexpr const char* kHelp =
     "                    (values cut at 80 bytes, at most 10000 lines a run)\n"
     "  NO_COLOR          when set and not empty, reports carry no colour codes\n"
     "  KILN_STATS        steps, cells and evaluation time on stderr at exit\n"
+    "  KILN_WARN=1       warn as -W does; KILN_WARN=0 never warns. Without either,\n"
+    "                    a run warns when stderr is a terminal. Each warning is\n"
+    "                    one line FILE:LINE:COL: warning: ... on stderr: an\n"
+    "                    argument after a space that is an unbracketed + - * / % ^\n"
+    "                    expression (f a+b is f (a+b)); at run time, once a\n"
+    "                    place, a comparison of values of different kinds and a\n"
+    "                    / or % by a negative number\n"
     "\n"
     "Exit status: the program's result (low 32 bits), 1 for a usage error, 255\n"
-    "after an error report. See kiln(1) and docs/language.md.\n";
+    "after an error report (--check: 255 when there is one, else 0). See kiln(1)\n"
+    "and docs/language.md.\n";
 
 struct Invocation {
     int argc;
@@ -119,13 +134,45 @@ char** argumentVector(char* interpreter, char* programName, char** arguments, in
     return v.data();
 }
 
+bool gWarnAsked = false;  // -W
+
 int runProgram(std::string text, char** vector, const char* sourceName) {
     if (statsWanted()) {
         gStart = std::chrono::steady_clock::now();
         std::atexit(statsAtExit);
     }
     kiln::setHintSource(sourceName, text);
+    if (kiln::warningsWanted(gWarnAsked)) {
+        kiln::warnSpacing(sourceName, text);
+        kiln::watchNumberTraps(sourceName, text);
+    }
     return kiln::runStages(std::move(text), reinterpret_cast<uint64_t>(vector));
+}
+
+// --parse and --check: the program named at argv[0] (FILE, -e TEXT or -)
+// looked at without running it.
+int lookAt(std::string_view option, int argc, char** argv) {
+    std::string text;
+    std::string name;
+    if (argc >= 2 && std::string_view(argv[0]) == "-e") {
+        name = "-e";
+        text = argv[1];
+    } else if (argc >= 1 && std::string_view(argv[0]) == "-") {
+        name = "-";
+        if (!readAll(stdin, text)) {
+            startReport("-");
+            return 255;
+        }
+    } else if (argc >= 1 && std::string_view(argv[0]) != "-e") {
+        name = argv[0];
+        if (!readProgramFile(argv[0], text)) return 255;
+    } else {
+        std::fprintf(stderr, "kiln: %s needs a program file (kiln --help tells more)\n", std::string(option).c_str());
+        return 1;
+    }
+    kiln::setHintSource(name, text);
+    if (option == "--check") return kiln::checkProgram(name, text);
+    return kiln::printParse(name, text, kiln::warningsWanted(gWarnAsked));
 }
 
 void body(void* p) {
@@ -134,6 +181,13 @@ void body(void* p) {
     int argc = inv->argc;
     char** argv = inv->argv;
     if (argc < 1) kiln::assertionFailed("kiln", __LINE__);
+    if (argc >= 2 && std::string_view(argv[1]) == "-W") {
+        // The program sees its arguments as without the option.
+        gWarnAsked = true;
+        argv[1] = argv[0];
+        ++argv;
+        --argc;
+    }
     if (argc < 2) {
         usageReport();
         inv->status = 1;
@@ -148,6 +202,8 @@ void body(void* p) {
     } else if (option == "--version") {
         std::printf("%s\n", kVersion);
         inv->status = 0;
+    } else if (option == "--parse" || option == "--check") {
+        inv->status = lookAt(option, argc - 2, argv + 2);
     } else if (option == "-i") {
         inv->status = kiln::runInteractive(argc > 2 ? argv[2] : nullptr);
     } else if (option == "-e") {

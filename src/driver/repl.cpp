@@ -23,6 +23,7 @@
 
 #include "cells/integers.h"
 #include "compile/compiler.h"
+#include "driver/checks.h"
 #include "driver/hints.h"
 #include "driver/stages.h"
 #include "driver/streams.h"
@@ -49,6 +50,8 @@ constexpr const char* kSessionHelp =
     "  :help         this text\n"
     "  :defs         the session's definitions\n"
     "  :load FILE    add the definitions of FILE (its main expression is left out)\n"
+    "  :parse EXPR   how EXPR parsed, every part in brackets: getw c + 1 shows\n"
+    "                getw (c + 1); nothing is evaluated\n"
     "  :quit         end the session (so does end of input)\n";
 
 // Ctrl-C in a session on a terminal: it stops the evaluation running, or
@@ -244,6 +247,7 @@ bool evaluateExpression(Session& session, const std::string& expression);
 // them, in order; for a file's text (no expression allowed) the first piece,
 // its main expression, is left out.
 void enter(Session& session, const std::string& input, bool expressionAllowed) {
+    if (expressionAllowed && warningsWanted(false)) warnSpacing("entry", input);
     std::string error;
     int64_t position = -1;
     if (!checkBrackets(input, error, position)) {
@@ -431,6 +435,20 @@ struct LineReader {
     }
 };
 
+// :parse EXPR: the tree of each piece, as --parse writes it.
+void parseCommand(const std::string& text) {
+    std::string error;
+    std::string lines = parsedLines(text, &error);
+    if (lines.empty()) {
+        ErrorRecord record;
+        record.type = error.substr(0, 5);
+        record.message = error;
+        printReport(record);
+        return;
+    }
+    std::fwrite(lines.data(), 1, lines.size(), stdout);
+}
+
 // Runs a session command; false for ":quit".
 bool command(Session& session, const std::string& line) {
     std::string word = line.substr(0, line.find(' '));
@@ -446,6 +464,8 @@ bool command(Session& session, const std::string& line) {
             std::puts(":load needs a file name");
         else
             loadFile(session, rest);
+    } else if (word == ":parse") {
+        parseCommand(rest);
     } else {
         std::printf("unknown command %s (:help lists them)\n", word.c_str());
     }

@@ -47,7 +47,7 @@ bool isSpace(unsigned char c) { return c == ' ' || c == '\n'; }
 
 // Copies the square-bracket group starting at pos; answers the position
 // after it. A line break vanishes with the spaces pending before it.
-size_t copyLiteral(std::string_view t, size_t pos, std::string& out) {
+size_t copyLiteral(std::string_view t, size_t pos, std::string& out, std::vector<size_t>* origins) {
     int64_t depth = 0;
     size_t pending = 0;
     for (; pos < t.size(); ++pos) {
@@ -61,8 +61,11 @@ size_t copyLiteral(std::string_view t, size_t pos, std::string& out) {
             continue;
         }
         out.append(pending, ' ');
+        if (origins)
+            for (size_t k = pending; k > 0; --k) origins->push_back(pos - k);
         pending = 0;
         out.push_back(static_cast<char>(c));
+        if (origins) origins->push_back(pos);
         if (c == '[') ++depth;
         if (c == ']' && --depth == 0) return pos + 1;
     }
@@ -70,7 +73,7 @@ size_t copyLiteral(std::string_view t, size_t pos, std::string& out) {
 }
 }  // namespace
 
-std::string normalizeSpacing(std::string_view t) {
+std::string normalizeSpacing(std::string_view t, std::vector<size_t>* origins) {
     size_t start = 0, end = t.size();
     while (start < end && isSpace(static_cast<unsigned char>(t[start]))) ++start;
     while (end > start && isSpace(static_cast<unsigned char>(t[end - 1]))) --end;
@@ -80,11 +83,12 @@ std::string normalizeSpacing(std::string_view t) {
     while (pos < end) {
         unsigned char c = static_cast<unsigned char>(t[pos]);
         if (c == '[') {
-            pos = copyLiteral(t, pos, out);
+            pos = copyLiteral(t, pos, out, origins);
             continue;
         }
         if (!isSpace(c)) {
             out.push_back(static_cast<char>(c));
+            if (origins) origins->push_back(pos);
             ++pos;
             continue;
         }
@@ -95,7 +99,10 @@ std::string normalizeSpacing(std::string_view t) {
         unsigned char next = static_cast<unsigned char>(t[q]);
         bool drop = isOperatorChar(prev) || isOperatorChar(next) || prev == '{' || prev == '(' || prev == '}' ||
                     next == '}' || next == ')' || next == '{';
-        if (!drop) out.push_back(newline ? '\n' : ' ');
+        if (!drop) {
+            out.push_back(newline ? '\n' : ' ');
+            if (origins) origins->push_back(pos);
+        }
         pos = q;
     }
     return out;

@@ -39,8 +39,10 @@ const char* bracketKindName(unsigned char c);
 // Trims whitespace (space and newline) at both ends; a run of whitespace
 // becomes one newline when it holds one, else one space, and vanishes next to
 // an operator character, after "{(}" and before "})}"; inside square
-// brackets a line break vanishes with the spaces just before it.
-std::string normalizeSpacing(std::string_view text);
+// brackets a line break vanishes with the spaces just before it. With
+// origins, the position in text of every byte written (a space or newline
+// that stands for a run: the run's first byte) is appended there.
+std::string normalizeSpacing(std::string_view text, std::vector<size_t>* origins = nullptr);
 
 // --- brackets -------------------------------------------------------------
 

@@ -149,11 +149,22 @@ CellRef Parser::rightFold(int k, SeparatorList list) {
     return r;
 }
 
+void Parser::noteSpacedOperand(size_t application, Piece operand, bool function) {
+    SeparatorList ops = splitTopLevel(index_, operand, "+-*/%^");
+    if (ops.empty()) return;
+    spaced_->push_back({application, operand.begin, operand.end, ops.front(), text_[ops.front()], function});
+}
+
 CellRef Parser::leftFold(int k, SeparatorList list) {
-    CellRef r = level(k + 1, headPiece(list));
+    size_t application = list.whole().begin;
+    Piece head = headPiece(list);
+    if (spaced_ && text_[list.front()] == ' ') noteSpacedOperand(application, head, true);
+    CellRef r = level(k + 1, head);
     while (!list.empty()) {
         char c = text_[list.front()];
-        CellRef x = level(k + 1, popFrontPiece(list));
+        Piece operand = popFrontPiece(list);
+        if (spaced_ && c == ' ') noteSpacedOperand(application, operand, false);
+        CellRef x = level(k + 1, operand);
         if (c == ' ' || c == '\n')
             r = apply(std::move(r), std::move(x));
         else

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "cells/cell.h"
 #include "front/lexer.h"
@@ -31,6 +32,20 @@ namespace kiln {
 // grammar cannot read (a term with a comma stuck to it, as in "g((A,B))", or
 // an unbalanced text) does not stop anything: its tree is a placeholder and
 // the first such position is kept for the caller to report.
+// An operand of an application by a space that is itself an unbracketed
+// + - * / % ^ expression: an argument, as cell+1 in "getw cell + 1", or the
+// function, as x+f in "x + f y". The application starts at `application`,
+// the operand spans [begin, end), and `op` is its first such operator, at
+// `opPosition`; `function` tells the function from an argument.
+struct SpacedOperand {
+    size_t application = 0;
+    size_t begin = 0;
+    size_t end = 0;
+    size_t opPosition = 0;
+    char op = 0;
+    bool function = false;
+};
+
 class Parser {
 public:
     explicit Parser(std::string_view text);
@@ -46,7 +61,13 @@ public:
     bool failed() const { return failed_; }
     int64_t failurePosition() const { return failurePosition_; }
 
+    // From now on every spaced operand the parse meets is appended to out
+    // (null: none are looked for).
+    void watchSpacedOperands(std::vector<SpacedOperand>* out) { spaced_ = out; }
+
 private:
+    void noteSpacedOperand(size_t application, Piece operand, bool function);
+
     CellRef level(int k, Piece piece);
     CellRef rightFold(int k, SeparatorList list);
     CellRef leftFold(int k, SeparatorList list);
@@ -81,6 +102,7 @@ private:
     std::string_view text_;
     bool failed_ = false;
     int64_t failurePosition_ = -1;
+    std::vector<SpacedOperand>* spaced_ = nullptr;
 };
 
 // Whole-text conveniences; null when the text cannot be read, with the

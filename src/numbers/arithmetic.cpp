@@ -10,6 +10,7 @@
 #include "numbers/builtins.h"
 #include "numbers/fraction.h"
 #include "numbers/integer.h"
+#include "numbers/numbers.h"
 #include "numbers/operands.h"
 #include "numbers/reals.h"
 
@@ -190,9 +191,25 @@ bool smallOperands(const CellRef& app, int64_t& a, int64_t& b) {
 
 uint64_t magnitudeOf(int64_t v) { return v < 0 ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v); }
 
+// Tells the watcher of a division or remainder by a negative number.
+void watchDivisor(const CellRef& app, const char* builtin) {
+    Cell* a[2];
+    spineArguments(app.get(), 2, a);
+    int64_t v;
+    Fraction f;
+    std::string t;
+    char cls = numberClass(a[1]);
+    bool negative = smallInteger(a[1], v) ? v < 0
+                    : cls == 'e'          ? realValue(a[1]) < 0
+                    : cls == 'o'          ? readFraction(a[1], f) && f.negative
+                                          : numeralOf(a[1], t) && t.size() > 1 && t[0] == '0';
+    if (negative) gNumberTrapWatcher(NumberTrap::NegativeDivisor, builtin, a[0], a[1]);
+}
+
 }  // namespace
 
 CellRef over(CellRef app) {
+    if (__builtin_expect(gNumberTrapWatcher != nullptr, 0)) watchDivisor(app, "over");
     int64_t a, b;
     if (smallOperands(app, a, b)) {
         uint64_t q = magnitudeOf(a) / magnitudeOf(b);
@@ -210,6 +227,7 @@ CellRef over(CellRef app) {
 }
 
 CellRef cent(CellRef app) {
+    if (__builtin_expect(gNumberTrapWatcher != nullptr, 0)) watchDivisor(app, "cent");
     int64_t a, b;
     if (smallOperands(app, a, b)) {
         uint64_t r = magnitudeOf(a) % magnitudeOf(b);

@@ -6,6 +6,7 @@
 #include "numbers/builtins.h"
 #include "numbers/fraction.h"
 #include "numbers/integer.h"
+#include "numbers/numbers.h"
 #include "numbers/operands.h"
 
 namespace kiln::numbers {
@@ -52,7 +53,10 @@ CellRef ordered(const CellRef& app, bool wantLess) {
     char cx = numberClass(a[0]), cy = numberClass(a[1]);
     if (cx == 'w' || cy == 'w') return undefined();
     // Different classes go by their codes: 'a' < 'e' < 'i' < 'o' < 'u'.
-    if (cx != cy) return truth((cx < cy) == wantLess);
+    if (cx != cy) {
+        if (gNumberTrapWatcher) gNumberTrapWatcher(NumberTrap::MixedKinds, wantLess ? "less" : "gteq", a[0], a[1]);
+        return truth((cx < cy) == wantLess);
+    }
     int c = order(a[0], a[1], cx);
     if (c == 2) {
         if (cx != 'e') return undefined();
@@ -70,7 +74,10 @@ CellRef equality(const CellRef& app, bool wantSame) {
     if (smallInteger(a[0], p) && smallInteger(a[1], q)) return truth((p == q) == wantSame);
     char cx = numberClass(a[0]), cy = numberClass(a[1]);
     if (cx == 'w' || cy == 'w') return undefined();
-    if (cx != cy) return truth(!wantSame);
+    if (cx != cy) {
+        if (gNumberTrapWatcher) gNumberTrapWatcher(NumberTrap::MixedKinds, wantSame ? "same" : "diff", a[0], a[1]);
+        return truth(!wantSame);
+    }
     bool equal;
     if (cx == 'e') {
         equal = realValue(a[0]) == realValue(a[1]);

@@ -3,6 +3,8 @@
 
 namespace kiln {
 
+NumberTrapWatcher gNumberTrapWatcher = nullptr;
+
 void registerNumbers(Registry& r) {
     r.bind("plus", 2, numbers::plus);
     r.bind("dash", 2, numbers::dash);

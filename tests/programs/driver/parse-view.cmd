@@ -1,0 +1,2 @@
+--parse
+@FILE
