@@ -1,5 +1,4 @@
 // Indexing, slicing and replacing elements: look, into, cork.
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -150,7 +149,8 @@ CellRef intoBuiltin(CellRef app) {
             c = static_cast<uint64_t>(highestBit(bits));
             break;
         case 'u':
-            if (rawIsAtom(x) && k >= 0 && n < flatPrefix(x) - std::min<uint64_t>(k, flatPrefix(x))) {
+            if (uint64_t flat = rawIsAtom(x) && k >= 0 ? flatPrefix(x) : 0;
+                static_cast<uint64_t>(k) < flat && n < flat - static_cast<uint64_t>(k)) {
                 // Inside the literal's leading one-byte elements, with an
                 // element after the slice: no copy, no count.
                 return makeLiteral(innerText(x).substr(static_cast<size_t>(k), n));
