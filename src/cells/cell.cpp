@@ -479,31 +479,87 @@ size_t rawPayloadLength(const Cell* c) {
 
 size_t payloadLength(const CellRef& c) { return rawPayloadLength(c.get()); }
 
+namespace {
+
+// A work stack for walks over graphs of any depth: the first kInline
+// entries live in the walker's own frame, deeper walks move to the heap.
+template <typename T, size_t kInline = 64>
+class WorkStack {
+public:
+    WorkStack() = default;
+    WorkStack(const WorkStack&) = delete;
+    WorkStack& operator=(const WorkStack&) = delete;
+    ~WorkStack() {
+        if (data_ != inline_) std::free(data_);
+    }
+    bool empty() const { return size_ == 0; }
+    T& back() { return data_[size_ - 1]; }
+    void pop() { --size_; }
+    void push(const T& v) {
+        if (__builtin_expect(size_ == capacity_, 0)) grow();
+        data_[size_++] = v;
+    }
+
+private:
+    [[gnu::noinline]] void grow() {
+        size_t capacity = capacity_ * 2;
+        T* fresh = static_cast<T*>(std::malloc(capacity * sizeof(T)));
+        if (!fresh) outOfMemory();
+        std::memcpy(static_cast<void*>(fresh), data_, size_ * sizeof(T));
+        if (data_ != inline_) std::free(data_);
+        data_ = fresh;
+        capacity_ = capacity;
+    }
+    T inline_[kInline];
+    T* data_ = inline_;
+    size_t size_ = 0;
+    size_t capacity_ = kInline;
+};
+
+// Atom texts: unsigned bytes from the first text byte, then the shorter is
+// less. A byte string's whole text counts, its length prefix included, so
+// that two byte strings of one length but different payloads never compare
+// equal.
+int compareAtoms(const Cell* x, const Cell* y) {
+    std::string_view tx = atomText(x), ty = atomText(y);
+    size_t n = tx.size() < ty.size() ? tx.size() : ty.size();
+    int d = n ? std::memcmp(tx.data(), ty.data(), n) : 0;
+    if (d != 0) return d < 0 ? 1 : -1;
+    if (tx.size() != ty.size()) return tx.size() < ty.size() ? 1 : -1;
+    return 0;
+}
+
+struct CellPair {
+    const Cell* x;
+    const Cell* y;
+};
+
+}  // namespace
+
 int compareCells(const Cell* a, const Cell* b) {
+    // Two atoms, or an atom against a pair, are answered at once.
+    if (a == b) return 0;
+    bool aa = rawIsAtom(a), ba = rawIsAtom(b);
+    if (aa != ba) return aa ? 1 : -1;
+    if (aa) return compareAtoms(a, b);
     // Pairs are compared with an explicit stack so that deep graphs cannot
     // overflow the machine stack.
-    std::vector<std::pair<const Cell*, const Cell*>> todo;
-    todo.emplace_back(a, b);
+    WorkStack<CellPair> todo;
+    todo.push({a, b});
     while (!todo.empty()) {
-        auto [x, y] = todo.back();
-        todo.pop_back();
+        CellPair t = todo.back();
+        todo.pop();
+        const Cell* x = t.x;
+        const Cell* y = t.y;
         if (x == y) continue;
         bool xa = rawIsAtom(x), ya = rawIsAtom(y);
         if (xa != ya) return xa ? 1 : -1;
         if (xa) {
-            // Atom texts: unsigned bytes from the first text byte, then the
-            // shorter is less. A byte string's whole text counts, its length
-            // prefix included, so that two byte strings of one length but
-            // different payloads never compare equal.
-            std::string_view tx = atomText(x), ty = atomText(y);
-            size_t n = tx.size() < ty.size() ? tx.size() : ty.size();
-            int d = n ? std::memcmp(tx.data(), ty.data(), n) : 0;
-            if (d != 0) return d < 0 ? 1 : -1;
-            if (tx.size() != ty.size()) return tx.size() < ty.size() ? 1 : -1;
+            if (int d = compareAtoms(x, y)) return d;
             continue;
         }
-        todo.emplace_back(rawRight(x), rawRight(y));
-        todo.emplace_back(rawLeft(x), rawLeft(y));
+        todo.push({rawRight(x), rawRight(y)});
+        todo.push({rawLeft(x), rawLeft(y)});
     }
     return 0;
 }
@@ -657,27 +713,28 @@ void annotate(Cell* c) {
         annotatePair(c);
         return;
     }
-    std::vector<Cell*> todo{c};
+    WorkStack<Cell*> todo;
+    todo.push(c);
     while (!todo.empty()) {
         Cell* t = todo.back();
         if (rawAnnotated(t)) {
-            todo.pop_back();
+            todo.pop();
             continue;
         }
         if (rawIsAtom(t)) {
             annotateAtom(t);
-            todo.pop_back();
+            todo.pop();
             continue;
         }
         Cell* l = rawLeft(t);
         Cell* r = rawRight(t);
         if (!rawAnnotated(l) || !rawAnnotated(r)) {
-            if (!rawAnnotated(r)) todo.push_back(r);
-            if (!rawAnnotated(l)) todo.push_back(l);
+            if (!rawAnnotated(r)) todo.push(r);
+            if (!rawAnnotated(l)) todo.push(l);
             continue;
         }
         annotatePair(t);
-        todo.pop_back();
+        todo.pop();
     }
 }
 

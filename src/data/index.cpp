@@ -19,6 +19,14 @@ constexpr int64_t kBitLimit = int64_t{1} << 26;
 // The element k (negative: counted from the back) of a text.
 CellRef lookText(int64_t k, Cell* x) {
     if (k >= 0) {
+        // An element among a literal's leading one-byte elements is found
+        // at once: scanning a text by index stays linear.
+        Cell* first = x;
+        while (rawIsPair(first)) first = rawLeft(first);
+        if (static_cast<uint64_t>(k) < flatPrefix(first)) {
+            CellRef e = elementLiteral(innerText(first).substr(static_cast<size_t>(k), 1));
+            return e ? e : undefined();
+        }
         uint64_t c = elementCount(x);
         if (static_cast<uint64_t>(k) >= c) return undefined();
         k -= static_cast<int64_t>(c);
@@ -141,6 +149,12 @@ CellRef intoBuiltin(CellRef app) {
             c = static_cast<uint64_t>(highestBit(bits));
             break;
         case 'u':
+            if (uint64_t flat = rawIsAtom(x) && k >= 0 ? flatPrefix(x) : 0;
+                static_cast<uint64_t>(k) < flat && n < flat - static_cast<uint64_t>(k)) {
+                // Inside the literal's leading one-byte elements, with an
+                // element after the slice: no copy, no count.
+                return makeLiteral(innerText(x).substr(static_cast<size_t>(k), n));
+            }
             if (!joinedText(x, inner)) return undefined();
             c = ElementScanner(inner).count();
             break;

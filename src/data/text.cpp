@@ -99,6 +99,28 @@ CellRef elementLiteral(std::string_view element) {
     return makeAtom(std::move(*tree));
 }
 
+size_t flatPrefix(Cell* literal) {
+    std::string_view inner = innerText(literal);
+    auto scan = [&] {
+        const void* open = std::memchr(inner.data(), '[', inner.size());
+        return open ? static_cast<size_t>(static_cast<const char*>(open) - inner.data()) : inner.size();
+    };
+    // Below this size a scan costs less than keeping the answer.
+    constexpr size_t kKeepFrom = 512;
+    if (inner.size() < kKeepFrom) return scan();
+    struct Kept {
+        CellRef literal;
+        size_t size = 0, prefix = 0;
+    };
+    static Kept kept;
+    if (kept.literal.get() != literal || kept.size != inner.size()) {
+        kept.literal = CellRef(literal);
+        kept.size = inner.size();
+        kept.prefix = scan();
+    }
+    return kept.prefix;
+}
+
 // --- texts ----------------------------------------------------------------
 
 uint64_t elementCount(Cell* text) {

@@ -57,6 +57,13 @@ private:
 // The value of one element: null for a character without a tree.
 CellRef elementLiteral(std::string_view element);
 
+// How many leading bytes of a literal's inner text are elements of one byte
+// each: the bytes before its first '[' (all of them when it has none), so
+// that element k < flatPrefix is byte k. A scan of a long text element by
+// element asks this at every step: the answer for the last long literal
+// asked about is kept (with a reference to it, so it cannot change).
+size_t flatPrefix(Cell* literal);
+
 // --- texts ----------------------------------------------------------------
 
 // Number of elements (pair view).

@@ -66,7 +66,23 @@ CellRef textPart(Cell* x, bool last) {
 
 }  // namespace
 
-CellRef leftBuiltin(CellRef app) { return textPart(rawRight(app.get()), false); }
+CellRef leftBuiltin(CellRef app) {
+    Cell* x = rawRight(app.get());
+    if (isLiteral(x) && unshared(app, x)) {
+        // Nothing else holds the literal: it loses its last element in
+        // place, so that a walk taking a text apart from its end stays
+        // linear.
+        std::string_view inner = innerText(x);
+        if (inner.empty()) return undefined();
+        size_t keep = ElementScanner(inner).startOf(inner.size());
+        char* t = const_cast<char*>(rawText(x));
+        t[1 + keep] = ']';
+        t[2 + keep] = 0;
+        rawSetAtomLength(x, 2 + keep);
+        return CellRef(x);
+    }
+    return textPart(x, false);
+}
 
 CellRef rghtBuiltin(CellRef app) { return textPart(rawRight(app.get()), true); }
 

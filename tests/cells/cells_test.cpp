@@ -98,6 +98,31 @@ TEST_F(CellsTest, CompareCellsOrder) {
     EXPECT_EQ(compareCells(makeByteString("x"), makeByteString("x")), 0);
 }
 
+// Walks that outgrow the work stack kept in the walker's frame: chains on
+// either spine, around the depth where it moves to the heap, each compared
+// against one that differs only at the bottom, on the ordinary stack.
+TEST_F(CellsTest, CompareAndAnnotateAcrossTheInlineDepth) {
+    for (int depth : {1, 63, 64, 65, 66, 129, 100000}) {
+        for (bool leftSpine : {false, true}) {
+            auto chain = [&](const char* bottom) {
+                CellRef c = makeAtom(bottom);
+                for (int i = 0; i < depth; ++i)
+                    c = leftSpine ? makePair(c, makeAtom("[e]")) : makePair(makeAtom("[e]"), c);
+                return c;
+            };
+            CellRef a = chain("[a]"), a2 = chain("[a]"), b = chain("[b]");
+            annotate(a);
+            EXPECT_TRUE(hasDataMark(a)) << depth;
+            EXPECT_EQ(compareCells(a, a2), 0) << depth;
+            EXPECT_EQ(compareCells(a, b), 1) << depth;
+            EXPECT_EQ(compareCells(b, a), -1) << depth;
+            // A pair against an atom is answered by the top cells alone.
+            EXPECT_EQ(compareCells(a, makeAtom("[a]")), -1) << depth;
+            EXPECT_EQ(compareCells(makeAtom("0"), b), 1) << depth;
+        }
+    }
+}
+
 TEST_F(CellsTest, AnnotatesNamesAndLetters) {
     EXPECT_EQ(arityOf(makeAtom("plus")), 2);
     EXPECT_EQ(arityOf(makeAtom("many")), 11);  // stops counting at 11

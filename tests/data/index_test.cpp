@@ -57,6 +57,36 @@ TEST_F(Index, LookIntoTexts) {
     EXPECT_EQ(text(call("look", {num(-5), p})), "Z");
 }
 
+// Long literals answer from their leading one-byte elements without a scan;
+// past the first bracket group they answer as before.
+TEST_F(Index, LookIntoLongTexts) {
+    std::string flat(600, 'x');
+    CellRef plain = atom("[" + flat + "ab]");
+    CellRef grouped = atom("[" + flat + "[cd]yz]");
+    for (int round = 0; round < 2; ++round) {  // the kept answer moves between them
+        EXPECT_EQ(text(call("look", {num(0), plain})), tree('x'));
+        EXPECT_EQ(text(call("look", {num(601), plain})), tree('b'));
+        EXPECT_EQ(text(call("look", {num(602), plain})), "Z");
+        EXPECT_EQ(text(call("look", {num(599), grouped})), tree('x'));
+        EXPECT_EQ(text(call("look", {num(600), grouped})), "[cd]");
+        EXPECT_EQ(text(call("look", {num(601), grouped})), tree('y'));
+        EXPECT_EQ(text(call("look", {num(603), grouped})), "Z");
+        EXPECT_EQ(text(call("look", {num(-1), grouped})), tree('z'));
+        EXPECT_EQ(text(call("into", {num(598), num(2), grouped})), "[xx]");
+        EXPECT_EQ(text(call("into", {num(599), num(2), grouped})), "[x[cd]]");
+        EXPECT_EQ(text(call("into", {num(600), num(1), grouped})), "[[cd]]");
+        // Slices must leave an element after them.
+        EXPECT_EQ(text(call("into", {num(600), num(2), plain})), "Z");
+        EXPECT_EQ(text(call("into", {num(599), num(2), plain})), "[xa]");
+        EXPECT_EQ(text(call("into", {num(0), num(0), plain})), "[]");
+    }
+    // A pair of texts: its leftmost literal's elements come first.
+    CellRef p = pair(plain, atom("[q]"));
+    EXPECT_EQ(text(call("look", {num(601), p})), tree('b'));
+    EXPECT_EQ(text(call("look", {num(602), p})), "[q]");
+    EXPECT_EQ(text(call("look", {num(603), p})), "Z");
+}
+
 TEST_F(Index, IntoByteStrings) {
     CellRef x = bytes("abcd");
     EXPECT_EQ(byteStringPayload(call("into", {num(1), num(2), x}).get()), "bc");

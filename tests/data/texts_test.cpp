@@ -131,6 +131,29 @@ TEST_F(Texts, TailInALoopRunsInPlace) {
     EXPECT_EQ(text(call("tail", {x})), "Z");
 }
 
+TEST_F(Texts, LeftCutsAnUnsharedLiteralInPlace) {
+    CellRef shared = atom("[ab[cd]]");
+    EXPECT_EQ(text(call("left", {shared})), "[ab]");
+    EXPECT_EQ(text(shared), "[ab[cd]]");  // the other holder sees no change
+
+    CellRef x = atom("[xy[cd]" + std::string(300, 'e') + "]");
+    Cell* cell = x.get();
+    auto left = [](CellRef t) { return builtinTable().at("left").handler(apply(atom("left"), std::move(t))); };
+    for (int i = 0; i < 300; ++i) x = left(std::move(x));
+    EXPECT_EQ(x.get(), cell);
+    EXPECT_EQ(text(x), "[xy[cd]]");
+    EXPECT_EQ(text(call("rank", {x})), "8");
+    x = left(std::move(x));  // the group goes as one element
+    EXPECT_EQ(text(x), "[xy]");
+    EXPECT_EQ(text(call("look", {num(1), x})), tree('y'));
+    x = left(left(std::move(x)));
+    EXPECT_EQ(text(x), "[]");
+    EXPECT_EQ(text(call("leaf", {x})), "K");
+    EXPECT_EQ(text(left(std::move(x))), "Z");
+    // A literal without its closing bracket.
+    EXPECT_EQ(text(left(atom("[abc"))), "[ab]");
+}
+
 TEST_F(Texts, Init) {
     CellRef b = bytes("xy");
     EXPECT_EQ(call("init", {b}).get(), b.get());

@@ -14,7 +14,12 @@ negative and fractional, texts and byte strings, capitals, quoting,
 redefinitions of prelude names, operators and builtins, run-time `load`,
 `lisp`, `cmpr`, `raws`, `tern` and `leak` on lambdas, partial applications
 and constructor values, and output through `puts`, `putchar` and `fputc` in
-varying orders. Definitions only call definitions made before them, and the
+varying orders. They also use the everyday styles: closures (lambdas with
+free variables), partial applications, functions passed as parameters and
+returned, Scott-encoded lists taken apart by continuations, folds and maps
+given lambdas, tests joined by `&` and `|`, `Y` counting down, prelude
+combinators and operators redefined with their usual meaning, and `load`ed
+programs with definitions of their own that take functions. Definitions only call definitions made before them, and the
 one recursive shape counts down from a small numeral, so nearly all programs
 end quickly. About one program in seven is then damaged (a byte dropped,
 doubled or changed, or the text cut short) to exercise the reports.
@@ -48,6 +53,28 @@ SAFE_UNARY = ["init", "lisp"]
 CAPITALS = "ABCDEFGHIJKLNOPQRSTUVWXZ"  # no M, Y: self-application loops
 BINARY_OPS = "+-*/%^<>=#&|:.'@"
 UNARY_OPS = "~!\"$"
+# Helper definitions the styled expressions call; a program holds those it
+# uses. Lists are Scott-encoded: the empty list is K and a pair K(V(h,t)),
+# so l(n)(h\t\...) answers n for the empty list.
+HELPERS = {
+    "gap": "gap\\f\\v\\f(v)",
+    "gtwice": "gtwice\\f\\v\\f(f(v))",
+    "gcompose": "gcompose\\f\\g\\v\\f(g(v))",
+    "gflip": "gflip\\f\\a\\b\\f(b,a)",
+    "gadder": "gadder\\k\\v\\v+k",
+    "gcons": "gcons\\h\\t\\K(V(h,t))",
+    "gsum": "gsum\\l\\l(0)(h\\t\\h+gsum(t))",
+    "glen": "glen\\l\\l(0)(h\\t\\1+glen(t))",
+    "gfold": "gfold\\f\\acc\\l\\l(acc)(h\\t\\gfold(f,f(acc,h),t))",
+    "gmapl": "gmapl\\f\\l\\l(K)(h\\t\\gcons(f(h),gmapl(f,t)))",
+    "gkeep": "gkeep\\p\\l\\l(K)(h\\t\\p(h)?gcons(h,gkeep(p,t));gkeep(p,t))",
+}
+HELPER_NEEDS = {"gmapl": ["gcons"], "gkeep": ["gcons"]}
+# Prelude names redefined with their usual meaning (but evaluating their
+# arguments, as every definition does).
+FAITHFUL = ["B\\f\\g\\v\\f(g(v))", "C\\f\\a\\b\\f(b,a)", "T\\a\\f\\f(a)",
+            "W\\f\\a\\f(a,a)", "[.]\\a\\f\\f(a)", "[@]\\a\\f\\f(a)",
+            "[!]\\q\\q(H,K)", "[&]\\q\\r\\q(r,H)", "[|]\\q\\r\\q(K,r)"]
 WORDS = ["foo", "bar", "baz", "qux", "twice", "mix", "pick", "swap", "step", "go", "lst",
          "head", "more", "than", "zap", "wrap", "pair", "fold", "odd", "even", "keep",
          "_tmp", "a_b"]
@@ -66,6 +93,8 @@ class Gen:
         # Some programs name no capital, so that the combinators the engine
         # builds by itself (truth values, pairs, the unit) are the only ones.
         self.capitals = rng.random() < 0.75
+        self.helpers = []  # helper names used, in order
+        self.styles = True  # false inside a loaded text, which has no helpers
 
     # -- leaves ------------------------------------------------------------
 
@@ -180,10 +209,120 @@ class Gen:
             return "(" + self.expr(env, d) + sep + self.expr(env, d) + ")"
         if k < 0.9:
             return self.effect(env, d)
-        if k < 0.93:
+        if k < 0.92:
             n = self.numeral() if r.random() < 0.5 else self.variable(env)
             return "(" + n + " " + self.atom(env) + ")"  # a numeral taken apart
+        if k < 0.98 and self.styles and self.capitals:
+            return self.styled(env, d)
         return self.atom(env)
+
+    # -- the everyday styles -------------------------------------------------
+
+    def helper(self, name):
+        for need in HELPER_NEEDS.get(name, []) + [name]:
+            if need not in self.helpers:
+                self.helpers.append(need)
+        return name
+
+    def small(self, env):
+        """A small operand: mostly a small numeral, sometimes a variable."""
+        r = self.r
+        if env and r.random() < 0.4:
+            return r.choice(env)
+        return str(r.choice([0, 1, 2, 3, 5, 7, 10, 42]))
+
+    def function(self, env, d):
+        """A function value: a closure over the environment, a partial
+        application, a helper or a composition."""
+        r = self.r
+        k = r.random()
+        v = self.param()
+        if k < 0.35:
+            # A lambda whose body uses its parameter and a free variable.
+            other = self.small(env)
+            op = r.choice("+-*%<=")
+            return "(" + v + "\\" + "(" + v + op + other + "))"
+        if k < 0.55:
+            name, arity = r.choice([("plus", 2), ("mult", 2), ("dash", 2), ("less", 2), ("same", 2),
+                                    ("cent", 2)] + [(n, a) for n, a in self.defs if a >= 2])
+            if name in self.redefined:
+                name = "gadder"
+                self.helper(name)
+            return name + "(" + self.small(env) + ")"
+        if k < 0.7:
+            return self.helper("gadder") + "(" + self.small(env) + ")"
+        if k < 0.85:
+            return (self.helper("gcompose") + "(" + self.function(env, 0) + "," +
+                    self.function(env, 0) + ")")
+        if k < 0.92:
+            return "(" + r.choice("BCTW") + "(" + self.function(env, 0) + "))"
+        return self.helper("gtwice") + "(" + self.function(env, 0) + ")"
+
+    def scott_list(self, env, d):
+        r = self.r
+        items = [self.small(env) if r.random() < 0.8 else self.expr(env, min(d, 1))
+                 for _ in range(r.randint(0, 4))]
+        text = "K"
+        for item in reversed(items):
+            text = self.helper("gcons") + "(" + item + "," + text + ")"
+        if r.random() < 0.3:
+            text = self.helper("gmapl") + "(" + self.function(env, d) + "," + text + ")"
+        elif r.random() < 0.2:
+            text = self.helper("gkeep") + "(" + self.function(env, d) + "," + text + ")"
+        return text
+
+    def styled(self, env, d):
+        r = self.r
+        k = r.random()
+        if k < 0.2:
+            return "(" + self.function(env, d) + ")(" + self.small(env) + ")"
+        if k < 0.3:
+            return (self.helper("gap") + "(" + self.function(env, d) + "," +
+                    self.expr(env, d) + ")")
+        if k < 0.38:
+            return (self.helper("gflip") + "(" + r.choice(["plus", "dash", "less", "cats"]) + "," +
+                    self.small(env) + "," + self.small(env) + ")")
+        if k < 0.6:
+            l = self.scott_list(env, d)
+            pick = r.random()
+            if pick < 0.3:
+                return self.helper("gsum") + "(" + l + ")"
+            if pick < 0.45:
+                return self.helper("glen") + "(" + l + ")"
+            if pick < 0.75:
+                return (self.helper("gfold") + "(" + r.choice(["plus", "mult", "(a\\b\\a*2+b)",
+                                                                "(a\\b\\b<a?a;b)"]) +
+                        "," + self.small(env) + "," + l + ")")
+            # Taken apart on the spot, the head's continuation closing over
+            # the environment.
+            h, t = self.param(), self.param()
+            return ("(" + l + ")(" + self.small(env) + ")(" + h + "\\" + t + "\\" +
+                    self.expr(env + [h, t], min(d, 1)) + ")")
+        if k < 0.75:
+            a, b, c = self.small(env), self.small(env), self.small(env)
+            test = "(" + a + r.choice("<=>#") + b + ")" + r.choice("&|") + "(" + b + r.choice("<=>#") + c + ")"
+            if r.random() < 0.3:
+                test = "!(" + test + ")"
+            return "(" + test + "?" + self.expr(env, d) + ";" + self.expr(env, d) + ")"
+        if k < 0.82:
+            n = str(r.randint(0, 12))
+            return "Y(me\\n\\n<1?" + self.small(env) + ";n+me(n-1))(" + n + ")"
+        if k < 0.9:
+            # A pipeline with . and a function passed on.
+            return "(" + self.small(env) + "." + self.function(env, d) + "." + self.function(env, d) + ")"
+        return "load(" + self.loadable_styled() + ")(" + self.small(env) + ")"
+
+    def loadable_styled(self):
+        """A loaded program with definitions of its own that take or return
+        functions (it sees no prelude names)."""
+        r = self.r
+        return r.choice([
+            "[x\\ap(x,x),ap\\f\\v\\f]",
+            "[x\\tw(x),tw\\f\\f]",
+            "[x\\(f\\g\\f)(x),dd\\n\\n]",
+            "[x\\mk(x)(x),mk\\k\\v\\k]",
+            "[x\\ho(me\\me,x),ho\\f\\v\\f(v)]",
+        ])
 
     def call(self, env, d):
         r = self.r
@@ -227,6 +366,7 @@ class Gen:
     def loadable(self):
         """A text holding a small program, for `load`."""
         sub = Gen(self.r)
+        sub.styles = False
         body = sub.expr([], 2)
         if self.r.random() < 0.3:
             return "[x\\" + body + ",dd\\n\\n+1]"
@@ -253,6 +393,13 @@ class Gen:
     def definition(self):
         r = self.r
         k = r.random()
+        if k < 0.03:
+            # A prelude combinator or operator redefined with its usual
+            # meaning.
+            text = r.choice(FAITHFUL)
+            name = text.split("\\")[0].strip("[]")
+            self.redefined.add(name)
+            return text
         if k < 0.15:
             # A prelude combinator, an operator or a builtin redefined.
             pick = r.random()
@@ -310,7 +457,7 @@ class Gen:
             main = seq + "(" + e + "," + main + ")"
         if r.random() < 0.03:
             main = seq + "(" + main + ",exit(" + self.numeral() + "))"
-        lines = ["x\\" + main] + defs + [seq + "\\a\\b\\b"]
+        lines = ["x\\" + main] + defs + [HELPERS[h] for h in self.helpers] + [seq + "\\a\\b\\b"]
         joiner = r.choice([",\n", ",", ",\n"])
         return joiner.join(lines) + ("\n" if r.random() < 0.8 else "")
 
