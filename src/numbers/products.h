@@ -1,0 +1,46 @@
+// The algorithms under Magnitudes<B>::multiply and ::divide, each callable on
+// its own so that tests can set one against another and benchmarks can
+// place the thresholds. Operands are limb arrays, least significant first,
+// in base B (10^9 or 2^32); results have no high zero limbs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "numbers/bignum.h"
+
+namespace kiln::numbers::products {
+
+// The product by the path multiply picks for these lengths.
+template <uint64_t B>
+Limbs product(const uint32_t* a, size_t na, const uint32_t* b, size_t nb);
+
+// The paths themselves: schoolbook at every size, Karatsuba down to the
+// schoolbook threshold, and one GMP product of the limbs packed into bit
+// fields (Kronecker substitution; base 2^32 needs no packing).
+template <uint64_t B>
+Limbs schoolbookProduct(const uint32_t* a, size_t na, const uint32_t* b, size_t nb);
+template <uint64_t B>
+Limbs karatsubaProduct(const uint32_t* a, size_t na, const uint32_t* b, size_t nb);
+template <uint64_t B>
+Limbs gmpProduct(const uint32_t* a, size_t na, const uint32_t* b, size_t nb);
+
+// The shorter operand's length from which multiply takes the GMP path.
+template <uint64_t B>
+size_t gmpThreshold();
+
+// Quotient and remainder of a by a non-zero b (a may be shorter; either
+// output may be null): long division one limb at a time (Knuth's algorithm
+// D), and the fast division: in base 10^9 a Newton reciprocal on the fast
+// product, corrected to the exact quotient; in base 2^32 GMP's division.
+template <uint64_t B>
+void longDivide(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainder);
+template <uint64_t B>
+void fastDivide(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainder);
+
+// The quotient length and divisor length (both) from which divide takes
+// the fast division.
+template <uint64_t B>
+size_t fastDivideThreshold();
+
+}  // namespace kiln::numbers::products
