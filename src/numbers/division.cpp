@@ -141,6 +141,56 @@ void binaryFast(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainde
     out(rp.get(), bn, remainder);
 }
 
+// a - q * b in place of a (q < B, q b <= a), one pass.
+template <uint64_t B>
+void subtractMultiple(Limbs& a, const Limbs& b, uint64_t q) {
+    uint64_t carry = 0;
+    int64_t borrow = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        uint64_t lo = carry;
+        if (i < b.size()) {
+            uint64_t p = q * b[i];
+            lo += p % B;
+            bool over = lo >= B;
+            carry = p / B + over;
+            if (over) lo -= B;
+        } else {
+            carry = 0;
+            if (lo == 0 && borrow == 0) break;
+        }
+        int64_t t = static_cast<int64_t>(a[i]) - borrow - static_cast<int64_t>(lo);
+        borrow = t < 0;
+        a[i] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
+    }
+    trim(a);
+}
+
+// A quotient below B of a divisor of at least three limbs: the quotient
+// from the top three limbs of each, never too large and at most a few units
+// small, then the remainder in one pass and the last units by subtraction.
+template <uint64_t B>
+void oneLimbQuotient(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainder) {
+    using M = Magnitudes<B>;
+    size_t n = a.size(), m = b.size();
+    using Wide = unsigned __int128;
+    Wide top = (Wide{a[n - 1]} * B + a[n - 2]) * B + a[n - 3];
+    // b's limbs at the scale of a's top three.
+    Wide div = n == m ? (Wide{b[m - 1]} * B + b[m - 2]) * B + b[m - 3] : Wide{b[m - 1]} * B + b[m - 2];
+    uint64_t q = static_cast<uint64_t>(top / (div + 1));
+    if (q >= B) q = B - 1;
+    Limbs r = a;
+    subtractMultiple<B>(r, b, q);
+    while (M::compare(r, b) >= 0) {
+        r = M::subtract(r, b);
+        ++q;
+    }
+    if (quotient) {
+        quotient->clear();
+        if (q) quotient->push_back(static_cast<uint32_t>(q));
+    }
+    if (remainder) *remainder = std::move(r);
+}
+
 }  // namespace
 
 template <uint64_t B>
@@ -167,6 +217,11 @@ void longDivide(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainde
         }
         return;
     }
+    if (b.size() >= 3 && a.size() <= b.size() + 1 &&
+        (a.size() == b.size() || uint64_t{a.back()} < b.back())) {
+        oneLimbQuotient<B>(a, b, quotient, remainder);
+        return;
+    }
     // Normalise so that the divisor's top limb is at least B / 2.
     uint32_t scale = static_cast<uint32_t>(B / (uint64_t{b.back()} + 1));
     Limbs u = M::multiplySmall(a, scale), v = M::multiplySmall(b, scale);
@@ -187,9 +242,14 @@ void longDivide(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainde
         int64_t borrow = 0;
         uint64_t carry = 0;
         for (size_t i = 0; i < n; ++i) {
-            uint64_t p = qhat * v[i] + carry;
-            carry = p / B;
-            int64_t t = static_cast<int64_t>(u[i + j]) - borrow - static_cast<int64_t>(p % B);
+            // The limbs of qhat * v[i] apart from the carry, as in
+            // multiplySmallInto.
+            uint64_t p = qhat * v[i];
+            uint64_t lo = p % B + carry;
+            bool over = lo >= B;
+            carry = p / B + over;
+            if (over) lo -= B;
+            int64_t t = static_cast<int64_t>(u[i + j]) - borrow - static_cast<int64_t>(lo);
             borrow = t < 0;
             u[i + j] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
         }

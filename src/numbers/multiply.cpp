@@ -23,19 +23,24 @@ constexpr size_t kKaratsubaThreshold = 40;
 constexpr size_t kGmpDecimalThreshold = 24;
 constexpr size_t kGmpBinaryThreshold = 12;
 
-// out[0 .. na+nb) must be zero on entry.
+// out[0 .. na+nb) must be zero on entry. As in multiplySmallInto, each
+// step's two limbs are found apart from the carry.
 template <uint64_t B>
 void schoolbook(const uint32_t* a, size_t na, const uint32_t* b, size_t nb, uint32_t* out) {
     for (size_t i = 0; i < na; ++i) {
         uint64_t ai = a[i];
         if (ai == 0) continue;
         uint64_t carry = 0;
+        uint32_t* o = out + i;
         for (size_t j = 0; j < nb; ++j) {
-            uint64_t t = out[i + j] + ai * b[j] + carry;
-            out[i + j] = static_cast<uint32_t>(t % B);
-            carry = t / B;
+            uint64_t t = o[j] + ai * b[j];
+            uint64_t hi = t / B, lo = t % B;
+            uint64_t s = lo + carry;
+            bool over = s >= B;
+            o[j] = static_cast<uint32_t>(over ? s - B : s);
+            carry = hi + over;
         }
-        out[i + nb] = static_cast<uint32_t>(carry);
+        o[nb] = static_cast<uint32_t>(carry);
     }
 }
 
@@ -285,6 +290,16 @@ size_t gmpThreshold() {
 template <uint64_t B>
 Limbs product(const uint32_t* a, size_t na, const uint32_t* b, size_t nb) {
     size_t shorter = std::min(na, nb);
+    if (shorter == 1) {
+        if (na == 1) {
+            std::swap(a, b);
+            std::swap(na, nb);
+        }
+        Limbs r(na + 1);
+        r[na] = multiplySmallInto<B>(a, na, b[0], r.data());
+        trim(r);
+        return r;
+    }
     if (shorter >= gmpThreshold<B>()) return gmpProduct<B>(a, na, b, nb);
     if (shorter >= kKaratsubaThreshold) return karatsubaProduct<B>(a, na, b, nb);
     return schoolbookProduct<B>(a, na, b, nb);

@@ -11,6 +11,23 @@
 
 namespace kiln::numbers::products {
 
+// out[0 .. n) = a * m with its top limb returned (m < B). Each limb's
+// product splits into its two limbs independently of the carry, so the
+// carry chain is one add and one compare per limb.
+template <uint64_t B>
+inline uint32_t multiplySmallInto(const uint32_t* a, size_t n, uint64_t m, uint32_t* out) {
+    uint64_t carry = 0;
+    for (size_t j = 0; j < n; ++j) {
+        uint64_t p = a[j] * m;
+        uint64_t hi = p / B, lo = p % B;
+        uint64_t s = lo + carry;
+        bool over = s >= B;
+        out[j] = static_cast<uint32_t>(over ? s - B : s);
+        carry = hi + over;
+    }
+    return static_cast<uint32_t>(carry);
+}
+
 // The product by the path multiply picks for these lengths.
 template <uint64_t B>
 Limbs product(const uint32_t* a, size_t na, const uint32_t* b, size_t nb);
