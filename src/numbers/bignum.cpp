@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cells/cell.h"
+#include "cells/integers.h"
 #include "numbers/products.h"
 
 namespace kiln::numbers {
@@ -237,6 +238,18 @@ Limbs convertRange(const uint32_t* a, size_t n, std::vector<Limbs>& powers) {
     Limbs hi = convertRange<From, To>(a + half, n - half, powers);
     return Magnitudes<To>::add(Magnitudes<To>::multiply(hi, powers[level]), lo);
 }
+
+}  // namespace
+
+namespace {
+
+// The bit-string conversions of the cells go through these for long
+// numbers.
+const bool kConversionsSet = [] {
+    setDecimalConversions({[](std::string_view digits) { return decimalToBinary(digitsToLimbs(digits)); },
+                           [](const Limbs& limbs) { return limbsToDigits(binaryToDecimal(limbs)); }});
+    return true;
+}();
 
 }  // namespace
 
