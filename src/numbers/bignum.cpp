@@ -24,48 +24,6 @@ const bool kArenaKept = [] {
     return true;
 }();
 
-// Adds src (n limbs) into out starting at limb pos; out must have room for
-// the carry.
-template <uint64_t B>
-void addInto(uint32_t* out, size_t outSize, size_t pos, const uint32_t* src, size_t n) {
-    uint64_t carry = 0;
-    size_t i = 0;
-    for (; i < n; ++i) {
-        uint64_t t = uint64_t{out[pos + i]} + src[i] + carry;
-        carry = t >= B;
-        out[pos + i] = static_cast<uint32_t>(carry ? t - B : t);
-    }
-    for (size_t k = pos + i; carry && k < outSize; ++k) {
-        uint64_t t = uint64_t{out[k]} + carry;
-        carry = t >= B;
-        out[k] = static_cast<uint32_t>(carry ? t - B : t);
-    }
-}
-
-template <uint64_t B>
-void subtractInPlace(Limbs& a, const Limbs& b) {
-    int64_t borrow = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (i >= b.size() && borrow == 0) break;
-        int64_t t = static_cast<int64_t>(a[i]) - borrow - (i < b.size() ? static_cast<int64_t>(b[i]) : 0);
-        borrow = t < 0;
-        a[i] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
-    }
-}
-
-template <uint64_t B>
-Limbs addRaw(const uint32_t* a, size_t na, const uint32_t* b, size_t nb) {
-    if (na < nb) {
-        std::swap(a, b);
-        std::swap(na, nb);
-    }
-    Limbs r(a, a + na);
-    r.push_back(0);
-    addInto<B>(r.data(), r.size(), 0, b, nb);
-    trim(r);
-    return r;
-}
-
 }  // namespace
 
 void trim(Limbs& a) {
@@ -82,13 +40,40 @@ int Magnitudes<B>::compare(const Limbs& a, const Limbs& b) {
 
 template <uint64_t B>
 Limbs Magnitudes<B>::add(const Limbs& a, const Limbs& b) {
-    return addRaw<B>(a.data(), a.size(), b.data(), b.size());
+    const Limbs& longer = a.size() >= b.size() ? a : b;
+    const Limbs& shorter = a.size() >= b.size() ? b : a;
+    Limbs r(longer);
+    r.push_back(0);
+    uint64_t carry = 0;
+    size_t i = 0;
+    for (; i < shorter.size(); ++i) {
+        uint64_t t = uint64_t{r[i]} + shorter[i] + carry;
+        carry = t >= B;
+        r[i] = static_cast<uint32_t>(carry ? t - B : t);
+    }
+    for (; carry; ++i) {
+        uint64_t t = uint64_t{r[i]} + 1;
+        carry = t >= B;
+        r[i] = static_cast<uint32_t>(carry ? 0 : t);
+    }
+    trim(r);
+    return r;
 }
 
 template <uint64_t B>
 Limbs Magnitudes<B>::subtract(const Limbs& a, const Limbs& b) {
-    Limbs r = a;
-    subtractInPlace<B>(r, b);
+    Limbs r(a);
+    uint64_t borrow = 0;
+    size_t i = 0;
+    for (; i < b.size(); ++i) {
+        uint64_t sub = uint64_t{b[i]} + borrow;
+        borrow = r[i] < sub;
+        r[i] = static_cast<uint32_t>(borrow ? r[i] + B - sub : r[i] - sub);
+    }
+    for (; borrow && i < r.size(); ++i) {
+        borrow = r[i] == 0;
+        r[i] = static_cast<uint32_t>(borrow ? B - 1 : r[i] - 1);
+    }
     trim(r);
     return r;
 }

@@ -11,6 +11,23 @@
 
 namespace kiln::numbers::products {
 
+// p div B and p mod B for p below 2^62. For 10^9 one multiply-high by
+// ceil(2^93 / 10^9) and a shift, exact there since that constant exceeds
+// 2^93 / 10^9 by less than 2^31 / 10^9; the compiler's division by 10^9
+// takes a shift more, which the carry loops below feel.
+template <uint64_t B>
+inline uint64_t splitLimb(uint64_t p, uint64_t& low) {
+    if constexpr (B == 1000000000) {
+        constexpr uint64_t kMagic = 9903520314283042200u;  // ceil(2^93 / 10^9)
+        uint64_t q = static_cast<uint64_t>((static_cast<unsigned __int128>(p) * kMagic) >> 93);
+        low = p - q * B;
+        return q;
+    } else {
+        low = p % B;
+        return p / B;
+    }
+}
+
 // out[0 .. n) = a * m with its top limb returned (m < B). Each limb's
 // product splits into its two limbs independently of the carry, so the
 // carry chain is one add and one compare per limb.
@@ -18,8 +35,7 @@ template <uint64_t B>
 inline uint32_t multiplySmallInto(const uint32_t* a, size_t n, uint64_t m, uint32_t* out) {
     uint64_t carry = 0;
     for (size_t j = 0; j < n; ++j) {
-        uint64_t p = a[j] * m;
-        uint64_t hi = p / B, lo = p % B;
+        uint64_t lo, hi = splitLimb<B>(a[j] * m, lo);
         uint64_t s = lo + carry;
         bool over = s >= B;
         out[j] = static_cast<uint32_t>(over ? s - B : s);
