@@ -255,25 +255,33 @@ Limbs decimalGmp(const uint32_t* a, size_t na, const uint32_t* b, size_t nb) {
 
 }  // namespace
 
-template <uint64_t B>
-Limbs schoolbookProduct(const uint32_t* a, size_t na, const uint32_t* b, size_t nb) {
+namespace {
+
+// The product written by into(out) into na + nb zeroed limbs, trimmed.
+template <class Into>
+Limbs zeroedProduct(size_t na, size_t nb, Into into) {
     if (na == 0 || nb == 0) return {};
     Limbs r(na + nb, 0);
-    if (na < nb)
-        schoolbook<B>(a, na, b, nb, r.data());
-    else
-        schoolbook<B>(b, nb, a, na, r.data());
+    into(r.data());
     trim(r);
     return r;
 }
 
+}  // namespace
+
+template <uint64_t B>
+Limbs schoolbookProduct(const uint32_t* a, size_t na, const uint32_t* b, size_t nb) {
+    return zeroedProduct(na, nb, [&](uint32_t* out) {
+        if (na < nb)
+            schoolbook<B>(a, na, b, nb, out);
+        else
+            schoolbook<B>(b, nb, a, na, out);
+    });
+}
+
 template <uint64_t B>
 Limbs karatsubaProduct(const uint32_t* a, size_t na, const uint32_t* b, size_t nb) {
-    if (na == 0 || nb == 0) return {};
-    Limbs r(na + nb, 0);
-    karatsuba<B>(a, na, b, nb, r.data());
-    trim(r);
-    return r;
+    return zeroedProduct(na, nb, [&](uint32_t* out) { karatsuba<B>(a, na, b, nb, out); });
 }
 
 template <uint64_t B>
