@@ -166,7 +166,19 @@ CellRef formatDecimal(int64_t n) {
 
 // ---- magnitudes in binary -------------------------------------------------
 
+namespace {
+
+DecimalConversions fastConversions{nullptr, nullptr};
+
+// From this many digits the installed conversions take over.
+constexpr size_t kFastConversionDigits = 1000;
+
+}  // namespace
+
+void setDecimalConversions(DecimalConversions conversions) { fastConversions = conversions; }
+
 std::vector<uint32_t> decimalToLimbs(std::string_view digits) {
+    if (fastConversions.toBinary && digits.size() >= kFastConversionDigits) return fastConversions.toBinary(digits);
     std::vector<uint32_t> limbs;
     size_t i = 0;
     size_t first = digits.size() % 9;
@@ -199,6 +211,7 @@ std::vector<uint32_t> decimalToLimbs(std::string_view digits) {
 std::string limbsToDecimal(std::vector<uint32_t> limbs) {
     while (!limbs.empty() && limbs.back() == 0) limbs.pop_back();
     if (limbs.empty()) return "0";
+    if (fastConversions.toDecimal && limbs.size() * 32 >= kFastConversionDigits * 3) return fastConversions.toDecimal(limbs);
     std::vector<uint32_t> chunks;  // base 10^9, least significant first
     while (!limbs.empty()) {
         uint64_t rem = 0;

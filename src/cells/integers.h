@@ -72,4 +72,13 @@ int64_t highestBit(std::string_view s);
 std::vector<uint32_t> decimalToLimbs(std::string_view digits);
 std::string limbsToDecimal(std::vector<uint32_t> limbs);
 
+// Long conversions go through these when set (the number subsystem sets
+// its sub-quadratic ones at start-up); short ones, and all of them until
+// then, go digit chunk by digit chunk.
+struct DecimalConversions {
+    std::vector<uint32_t> (*toBinary)(std::string_view digits);
+    std::string (*toDecimal)(const std::vector<uint32_t>& limbs);
+};
+void setDecimalConversions(DecimalConversions conversions);
+
 }  // namespace kiln

@@ -1,121 +1,28 @@
 #include "numbers/bignum.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstring>
 
 #include "cells/cell.h"
+#include "cells/integers.h"
+#include "numbers/products.h"
 
 namespace kiln::numbers {
 
 namespace {
 
-// Below this many limbs in the shorter operand the schoolbook product is
-// faster than splitting.
-constexpr size_t kKaratsubaThreshold = 40;
-
-// out[0 .. na+nb) must be zero on entry.
-template <uint64_t B>
-void schoolbook(const uint32_t* a, size_t na, const uint32_t* b, size_t nb, uint32_t* out) {
-    for (size_t i = 0; i < na; ++i) {
-        uint64_t ai = a[i];
-        if (ai == 0) continue;
-        uint64_t carry = 0;
-        for (size_t j = 0; j < nb; ++j) {
-            uint64_t t = out[i + j] + ai * b[j] + carry;
-            out[i + j] = static_cast<uint32_t>(t % B);
-            carry = t / B;
-        }
-        out[i + nb] = static_cast<uint32_t>(carry);
-    }
-}
-
-// Adds src (n limbs) into out starting at limb pos; out must have room for
-// the carry.
-template <uint64_t B>
-void addInto(uint32_t* out, size_t outSize, size_t pos, const uint32_t* src, size_t n) {
-    uint64_t carry = 0;
-    size_t i = 0;
-    for (; i < n; ++i) {
-        uint64_t t = uint64_t{out[pos + i]} + src[i] + carry;
-        carry = t >= B;
-        out[pos + i] = static_cast<uint32_t>(carry ? t - B : t);
-    }
-    for (size_t k = pos + i; carry && k < outSize; ++k) {
-        uint64_t t = uint64_t{out[k]} + carry;
-        carry = t >= B;
-        out[k] = static_cast<uint32_t>(carry ? t - B : t);
-    }
-}
-
-template <uint64_t B>
-void subtractInPlace(Limbs& a, const Limbs& b) {
-    int64_t borrow = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-        int64_t t = static_cast<int64_t>(a[i]) - borrow - (i < b.size() ? static_cast<int64_t>(b[i]) : 0);
-        if (i >= b.size() && borrow == 0) break;
-        borrow = t < 0;
-        a[i] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
-    }
-}
-
-template <uint64_t B>
-void multiplyInto(const uint32_t* a, size_t na, const uint32_t* b, size_t nb, uint32_t* out);
-
-template <uint64_t B>
-Limbs addRaw(const uint32_t* a, size_t na, const uint32_t* b, size_t nb) {
-    if (na < nb) {
-        std::swap(a, b);
-        std::swap(na, nb);
-    }
-    Limbs r(a, a + na);
-    r.push_back(0);
-    addInto<B>(r.data(), r.size(), 0, b, nb);
-    trim(r);
-    return r;
-}
-
-// Karatsuba on operands of similar length; unbalanced ones are cut into
-// pieces of the shorter length.
-template <uint64_t B>
-void multiplyInto(const uint32_t* a, size_t na, const uint32_t* b, size_t nb, uint32_t* out) {
-    if (na < nb) {
-        std::swap(a, b);
-        std::swap(na, nb);
-    }
-    if (nb < kKaratsubaThreshold) {
-        // The long operand in the inner loop.
-        schoolbook<B>(b, nb, a, na, out);
-        return;
-    }
-    if (na >= 2 * nb) {
-        Limbs part(2 * nb);
-        for (size_t pos = 0; pos < na; pos += nb) {
-            size_t len = std::min(nb, na - pos);
-            std::fill(part.begin(), part.end(), 0);
-            multiplyInto<B>(a + pos, len, b, nb, part.data());
-            addInto<B>(out, na + nb, pos, part.data(), len + nb);
-        }
-        return;
-    }
-    size_t h = na / 2;
-    size_t a1n = na - h, b0n = std::min(h, nb), b1n = nb - b0n;
-    Limbs z0(h + b0n, 0), z2(a1n + b1n, 0);
-    multiplyInto<B>(a, h, b, b0n, z0.data());
-    if (b1n) multiplyInto<B>(a + h, a1n, b + h, b1n, z2.data());
-    Limbs sa = addRaw<B>(a, h, a + h, a1n);
-    Limbs sb = addRaw<B>(b, b0n, b + h, b1n);
-    Limbs z1(sa.size() + sb.size() + 1, 0);
-    if (!sa.empty() && !sb.empty()) multiplyInto<B>(sa.data(), sa.size(), sb.data(), sb.size(), z1.data());
-    trim(z1);
-    trim(z0);
-    trim(z2);
-    subtractInPlace<B>(z1, z0);
-    subtractInPlace<B>(z1, z2);
-    trim(z1);
-    addInto<B>(out, na + nb, 0, z0.data(), z0.size());
-    addInto<B>(out, na + nb, h, z1.data(), z1.size());
-    addInto<B>(out, na + nb, 2 * h, z2.data(), z2.size());
-}
+// The evaluation runs on a thread of its own, whose malloc arena hands
+// memory back to the system (madvise) whenever a freed long number leaves
+// the top of its heap free, and faults it in again for the next one: the
+// arena keeps up to 1 GiB free, and blocks up to 32 MiB come from the heap
+// rather than from mappings of their own.
+const bool kArenaKept = [] {
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    return true;
+}();
 
 }  // namespace
 
@@ -133,126 +40,66 @@ int Magnitudes<B>::compare(const Limbs& a, const Limbs& b) {
 
 template <uint64_t B>
 Limbs Magnitudes<B>::add(const Limbs& a, const Limbs& b) {
-    return addRaw<B>(a.data(), a.size(), b.data(), b.size());
+    const Limbs& longer = a.size() >= b.size() ? a : b;
+    const Limbs& shorter = a.size() >= b.size() ? b : a;
+    Limbs r(longer);
+    r.push_back(0);
+    uint64_t carry = 0;
+    size_t i = 0;
+    for (; i < shorter.size(); ++i) {
+        uint64_t t = uint64_t{r[i]} + shorter[i] + carry;
+        carry = t >= B;
+        r[i] = static_cast<uint32_t>(carry ? t - B : t);
+    }
+    for (; carry; ++i) {
+        uint64_t t = uint64_t{r[i]} + 1;
+        carry = t >= B;
+        r[i] = static_cast<uint32_t>(carry ? 0 : t);
+    }
+    trim(r);
+    return r;
 }
 
 template <uint64_t B>
 Limbs Magnitudes<B>::subtract(const Limbs& a, const Limbs& b) {
-    Limbs r = a;
-    subtractInPlace<B>(r, b);
+    Limbs r(a);
+    uint64_t borrow = 0;
+    size_t i = 0;
+    for (; i < b.size(); ++i) {
+        uint64_t sub = uint64_t{b[i]} + borrow;
+        borrow = r[i] < sub;
+        r[i] = static_cast<uint32_t>(borrow ? r[i] + B - sub : r[i] - sub);
+    }
+    for (; borrow && i < r.size(); ++i) {
+        borrow = r[i] == 0;
+        r[i] = static_cast<uint32_t>(borrow ? B - 1 : r[i] - 1);
+    }
     trim(r);
     return r;
 }
 
 template <uint64_t B>
 Limbs Magnitudes<B>::multiply(const Limbs& a, const Limbs& b) {
-    if (a.empty() || b.empty()) return {};
-    Limbs r(a.size() + b.size(), 0);
-    multiplyInto<B>(a.data(), a.size(), b.data(), b.size(), r.data());
-    trim(r);
-    return r;
+    return products::product<B>(a.data(), a.size(), b.data(), b.size());
 }
 
 template <uint64_t B>
 Limbs Magnitudes<B>::multiplySmall(const Limbs& a, uint32_t m) {
-    Limbs r;
-    if (m == 0) return r;
-    r.reserve(a.size() + 1);
-    uint64_t carry = 0;
-    for (uint32_t limb : a) {
-        uint64_t t = uint64_t{limb} * m + carry;
-        r.push_back(static_cast<uint32_t>(t % B));
-        carry = t / B;
-    }
-    if (carry) r.push_back(static_cast<uint32_t>(carry));
+    if (m == 0 || a.empty()) return {};
+    Limbs r(a.size() + 1);
+    r.back() = products::multiplySmallInto<B>(a.data(), a.size(), m, r.data());
     trim(r);
     return r;
 }
 
-// Long division in base B (Knuth's algorithm D): one estimated quotient limb
-// per step, corrected at most twice.
+// Long division for short quotients or divisors, the fast division above.
 template <uint64_t B>
 void Magnitudes<B>::divide(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainder) {
-    if (compare(a, b) < 0) {
-        if (quotient) quotient->clear();
-        if (remainder) *remainder = a;
-        return;
-    }
-    if (b.size() == 1) {
-        Limbs q(a.size(), 0);
-        uint64_t rem = 0, d = b[0];
-        for (size_t i = a.size(); i-- > 0;) {
-            uint64_t cur = rem * B + a[i];
-            q[i] = static_cast<uint32_t>(cur / d);
-            rem = cur % d;
-        }
-        trim(q);
-        if (quotient) *quotient = std::move(q);
-        if (remainder) {
-            remainder->clear();
-            if (rem) remainder->push_back(static_cast<uint32_t>(rem));
-        }
-        return;
-    }
-    // Normalise so that the divisor's top limb is at least B / 2.
-    uint32_t scale = static_cast<uint32_t>(B / (uint64_t{b.back()} + 1));
-    Limbs u = multiplySmall(a, scale), v = multiplySmall(b, scale);
-    size_t n = v.size();
-    u.resize(a.size() + 1, 0);
-    size_t m = u.size() - n;
-    Limbs q(m, 0);
-    uint64_t vTop = v[n - 1], vNext = v[n - 2];
-    for (size_t j = m; j-- > 0;) {
-        uint64_t num = uint64_t{u[j + n]} * B + u[j + n - 1];
-        uint64_t qhat = num / vTop, rhat = num % vTop;
-        while (qhat >= B || qhat * vNext > rhat * B + u[j + n - 2]) {
-            --qhat;
-            rhat += vTop;
-            if (rhat >= B) break;
-        }
-        // u[j .. j+n] -= qhat * v
-        int64_t borrow = 0;
-        uint64_t carry = 0;
-        for (size_t i = 0; i < n; ++i) {
-            uint64_t p = qhat * v[i] + carry;
-            carry = p / B;
-            int64_t t = static_cast<int64_t>(u[i + j]) - borrow - static_cast<int64_t>(p % B);
-            borrow = t < 0;
-            u[i + j] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
-        }
-        int64_t t = static_cast<int64_t>(u[j + n]) - borrow - static_cast<int64_t>(carry);
-        if (t < 0) {
-            // The estimate was one too large: add the divisor back.
-            u[j + n] = static_cast<uint32_t>(t + static_cast<int64_t>(B));
-            --qhat;
-            uint64_t c = 0;
-            for (size_t i = 0; i < n; ++i) {
-                uint64_t s = uint64_t{u[i + j]} + v[i] + c;
-                c = s >= B;
-                u[i + j] = static_cast<uint32_t>(c ? s - B : s);
-            }
-            u[j + n] = static_cast<uint32_t>((uint64_t{u[j + n]} + c) % B);
-        } else {
-            u[j + n] = static_cast<uint32_t>(t);
-        }
-        q[j] = static_cast<uint32_t>(qhat);
-    }
-    trim(q);
-    if (quotient) *quotient = std::move(q);
-    if (remainder) {
-        u.resize(n);
-        trim(u);
-        // Undo the normalisation.
-        Limbs r(u.size(), 0);
-        uint64_t rem = 0;
-        for (size_t i = u.size(); i-- > 0;) {
-            uint64_t cur = rem * B + u[i];
-            r[i] = static_cast<uint32_t>(cur / scale);
-            rem = cur % scale;
-        }
-        trim(r);
-        *remainder = std::move(r);
-    }
+    size_t quotientLength = a.size() >= b.size() ? a.size() - b.size() + 1 : 0;
+    if (std::min(quotientLength, b.size()) >= products::fastDivideThreshold<B>())
+        products::fastDivide<B>(a, b, quotient, remainder);
+    else
+        products::longDivide<B>(a, b, quotient, remainder);
 }
 
 template <uint64_t B>
@@ -376,6 +223,18 @@ Limbs convertRange(const uint32_t* a, size_t n, std::vector<Limbs>& powers) {
     Limbs hi = convertRange<From, To>(a + half, n - half, powers);
     return Magnitudes<To>::add(Magnitudes<To>::multiply(hi, powers[level]), lo);
 }
+
+}  // namespace
+
+namespace {
+
+// The bit-string conversions of the cells go through these for long
+// numbers.
+const bool kConversionsSet = [] {
+    setDecimalConversions({[](std::string_view digits) { return decimalToBinary(digitsToLimbs(digits)); },
+                           [](const Limbs& limbs) { return limbsToDigits(binaryToDecimal(limbs)); }});
+    return true;
+}();
 
 }  // namespace
 

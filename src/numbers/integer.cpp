@@ -123,7 +123,8 @@ std::optional<Integer> floorDivide(const Integer& a, const Integer& b) {
     if (b.isZero()) return std::nullopt;
     Integer q;
     Limbs rem;
-    Decimal::divide(a.magnitude, b.magnitude, &q.magnitude, &rem);
+    // Only a quotient of opposite signs needs the remainder.
+    Decimal::divide(a.magnitude, b.magnitude, &q.magnitude, a.negative != b.negative ? &rem : nullptr);
     if (a.negative != b.negative) {
         if (!rem.empty()) q.magnitude = Decimal::add(q.magnitude, Limbs{1});
         q.negative = !q.isZero();
