@@ -12,6 +12,7 @@ void deleteCode(Code* code) { delete code; }
 bool gTruthOk = false;
 bool gPairOk = false;  // K, H, I and V as the prelude has them
 Cell* gFalseBody = nullptr;  // the body of H, while gPairOk holds
+Connectives gConnectives;
 
 namespace {
 
@@ -229,10 +230,12 @@ private:
     }
 
     // ((S1 ((S2 c) x)) y) with S1 and S2 standing for the prelude's I: the
-    // tree of c ? x ; y.
-    static bool branch(Cell* e, Cell** c, Cell** x, Cell** y) {
-        if (!gTruthOk || !rawIsPair(e) || !rawIsPair(rawLeft(e))) return false;
+    // tree of c ? x ; y. The prelude's `&`, `|` and `!` are branches too.
+    bool branch(Cell* e, Cell** c, Cell** x, Cell** y) {
+        if (!gTruthOk || !rawIsPair(e)) return false;
         Cell* L = rawLeft(e);
+        if (rawIsAtom(L)) return connective(L, nullptr, rawRight(e), c, x, y);
+        if (rawIsAtom(rawLeft(L)) && connective(rawLeft(L), rawRight(L), rawRight(e), c, x, y)) return true;
         Cell* A = rawRight(L);
         if (!rawIsPair(A) || !rawIsPair(rawLeft(A))) return false;
         Cell* S2c = rawLeft(A);
@@ -240,6 +243,31 @@ private:
         *c = rawRight(S2c);
         *x = rawRight(A);
         *y = rawRight(e);
+        return true;
+    }
+
+    // (h p q) with h the prelude's `&` or `|`, or (h q) with h its `!`: the
+    // branch the connective's body makes, which takes the same steps on
+    // conditions other than "K" and "H".
+    bool connective(Cell* h, Cell* p, Cell* q, Cell** c, Cell** x, Cell** y) {
+        if (letterOf(h) >= 0) return false;
+        Cell* reached;
+        Resolution* r = resolveAlias(h, &reached);
+        if (!r || r->kind != HeadKind::Defined || r->name.size() != 1) return false;
+        const Connectives& k = gConnectives;
+        Cell* constant;
+        if (p && r->name[0] == '&' && k.andFalse) {
+            *c = p, *x = q, *y = constant = k.andFalse;
+        } else if (p && r->name[0] == '|' && k.orTrue) {
+            *c = p, *x = constant = k.orTrue, *y = q;
+        } else if (!p && r->name[0] == '!' && k.notTrue) {
+            *c = q, *x = k.notTrue, *y = k.notFalse;
+            constant = k.notFalse;
+            code_.held.emplace_back(k.notTrue);
+        } else {
+            return false;
+        }
+        code_.held.emplace_back(constant);
         return true;
     }
 
@@ -257,6 +285,7 @@ Code* compileDefinition(Resolution* r) {
         gTruthOk = preludeTruth();
         gPairOk = gTruthOk && preludePair();
         gFalseBody = gPairOk ? rawRight(lookupDefinition("H")) : nullptr;
+        gConnectives = gTruthOk ? preludeConnectives() : Connectives();
     }
     auto* code = new Code;
     code->body = r->entry->second;

@@ -39,6 +39,7 @@ KILN_HOT void Machine::dropSlots(const Activation& a, uint32_t slots) {
 // Releases the top activation's values; answers its continuation (owned,
 // null for the activation below).
 Cell* Machine::popActivation() {
+    if (gProfiling) profileLeave();
     Activation& a = acts.back();
     for (size_t i = a.base; i < vals.size(); ++i)
         if (vals[i]) decRef(vals[i]);
@@ -64,6 +65,7 @@ bool Machine::finish(Cell* v) {
 // A call of the definition r with normal arguments becomes an activation
 // that returns to the current continuation.
 void Machine::enter(Resolution* r, Cell* const* args, int m) {
+    if (gProfiling) profileEnter(rowOf(r));
     const Code* code = codeOf(r);
     acts.push_back(Activation{code, 0, static_cast<uint32_t>(vals.size()), k.release()});
     for (int i = 0; i < m; ++i) {
@@ -134,6 +136,7 @@ void Machine::run() {
                     return;
                 }
                 if (in.callee->recorded) enteringDefinition(in.callee->name);
+                if (gProfiling) (in.op == Op::TailCall ? profileTail : profileEnter)(rowOf(in.callee));
                 const Code* callee = codeOf(in.callee);
                 uint32_t from = static_cast<uint32_t>(vals.size()) - in.n;
                 if (in.op == Op::TailCall) {

@@ -219,6 +219,7 @@ void Machine::contract() {
                     mask |= uint32_t{1} << letter;
                     b = rawRight(b);
                 }
+                if (gProfiling) profileGraphCall(rowOf(r));
                 CellRef hold = std::move(x);
                 x = CellRef::adopt(substituteRaw(b, vals, mask));
                 return;
@@ -236,6 +237,7 @@ void Machine::contract() {
                 x = makeAtom(")" + r->name);
                 return;
             }
+            if (gProfiling) profileGraphCall(rowOf(r));
             CellRef memo = makePair(makeAtom("]" + r->name), body);
             r->entry->second = memo;
             x = std::move(memo);
@@ -424,6 +426,15 @@ CellRef substitute(const CellRef& term, const CellRef& value, char letter) {
 
 CellRef evaluate(CellRef e) {
     if (!gAtoms) gAtoms = new Atoms;
+    startProfileIfWanted();
+    // Activations an evaluation leaves unfinished (steps ran out, a cycle)
+    // end with it in the profile.
+    struct Unwind {
+        size_t depth = gProfiling ? profileDepth() : 0;
+        ~Unwind() {
+            if (gProfiling) profileUnwind(depth);
+        }
+    } unwind;
     Machine mc;
     mc.k = atoms().I;
     mc.x = std::move(e);
@@ -436,6 +447,7 @@ CellRef evaluate(CellRef e) {
             if (mc.acts.empty()) return std::move(mc.x);
             // The normal form goes to the activation waiting for it.
             mc.vals.push_back(mc.x.release());
+            if (gProfiling) profileResume();
             mc.run();
             if (mc.outOfSteps) return atoms().Z;
             continue;

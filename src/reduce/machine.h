@@ -15,6 +15,7 @@
 #include "front/definitions.h"
 #include "front/registry.h"
 #include "reduce/engine.h"
+#include "reduce/profile.h"
 #include "reduce/stack.h"
 
 namespace kiln::reduce {
@@ -90,10 +91,15 @@ struct Resolution {
     int params = -1;                  // Defined: leading lambdas over letters (at most 10), else -1
     std::string name;                 // the definition's key
     DefinitionTable::iterator entry;  // valid for Memo and Defined
+    int profileRow = -1;              // KILN_PROFILE's row, once asked for
     std::unique_ptr<Code, CodeDeleter> code;  // Defined with parameters: its compiled form, once made
 };
 
 Resolution* resolve(Cell* head);
+inline int rowOf(Resolution* r) {
+    if (r->profileRow < 0) r->profileRow = profileRow(r->name);
+    return r->profileRow;
+}
 // The letter a single-letter atom names (0 for a), else -1.
 int letterOf(const Cell* p);
 // A name bound to a normal atom (`+` to `plus`, `;` to `I`) stands for that
@@ -109,6 +115,16 @@ bool preludeTruth();
 bool preludePair();
 // T a b = b a, as the prelude defines it.
 bool preludeT();
+// The prelude's connectives read as branches: `& p q` is p ? q ; H,
+// `| p q` is p ? K ; q and `! p` is p ? H ; K, each constant the cell of the
+// connective's own body. Null where the program defines it otherwise.
+struct Connectives {
+    Cell* andFalse = nullptr;
+    Cell* orTrue = nullptr;
+    Cell* notTrue = nullptr;
+    Cell* notFalse = nullptr;
+};
+Connectives preludeConnectives();
 
 // Replaces the free letters of mask in t by vals[letter]; shares every
 // subterm without them.
@@ -169,11 +185,13 @@ struct Code {
     int params = 0;
     int slots = 0;           // parameters and bound values
     uint32_t entryDrop = 0;  // parameters the body never uses
+    std::vector<CellRef> held;  // cells of other definitions the instructions point into
 };
 
 extern bool gTruthOk;
 extern bool gPairOk;         // K, H, I and V as the prelude has them
 extern Cell* gFalseBody;     // the body of H, while gPairOk holds
+extern Connectives gConnectives;  // while gTruthOk holds
 
 // The compiled form of a definition with parameters, made on first use.
 Code* compileDefinition(Resolution* r);

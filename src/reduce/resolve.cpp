@@ -195,6 +195,35 @@ bool isIdentityHead(Cell* atom) {
            identityBody(r->entry->second.get());
 }
 
+Connectives preludeConnectives() {
+    Connectives c;
+    // & q r = q r H and | q r = q K r: ((s t) u) under two lambdas.
+    auto binary = [](const char* key, Cell** s, Cell** t, Cell** u, int* a, int* b) {
+        const Cell* d = lookupDefinition(key);
+        if (!d || !isLetterLambda(d, a) || !isLetterLambda(rawRight(d), b) || *a == *b) return false;
+        Cell* body = rawRight(rawRight(const_cast<Cell*>(d)));
+        if (!rawIsPair(body) || !rawIsPair(rawLeft(body))) return false;
+        *s = rawLeft(rawLeft(body));
+        *t = rawRight(rawLeft(body));
+        *u = rawRight(body);
+        return true;
+    };
+    Cell *s, *t, *u;
+    int a, b;
+    if (binary("&", &s, &t, &u, &a, &b) && letterOf(s) == a && letterOf(t) == b && atomIs(u, "H"))
+        c.andFalse = u;
+    if (binary("|", &s, &t, &u, &a, &b) && letterOf(s) == a && atomIs(t, "K") && letterOf(u) == b)
+        c.orTrue = t;
+    // ! = V H K, with V as the prelude has it: ! p = p H K.
+    Cell* n = const_cast<Cell*>(lookupDefinition("!"));
+    if (n && nullaryNames().count("!") == 0 && preludePair() && rawIsPair(n) && rawIsPair(rawLeft(n)) &&
+        atomIs(rawLeft(rawLeft(n)), "V") && atomIs(rawRight(rawLeft(n)), "H") && atomIs(rawRight(n), "K")) {
+        c.notTrue = rawRight(rawLeft(n));
+        c.notFalse = rawRight(n);
+    }
+    return c;
+}
+
 bool preludeT() {
     // T a b = b a, as the prelude defines it.
     const Cell* body = lookupDefinition("T");
