@@ -44,6 +44,8 @@ constexpr const char* kHelp =
     "                    (values cut at 80 bytes, at most 10000 lines a run)\n"
     "  NO_COLOR          when set and not empty, reports carry no colour codes\n"
     "  KILN_STATS        steps, cells and evaluation time on stderr at exit\n"
+    "  KILN_PROFILE      per definition: calls, steps, cells and share of time on\n"
+    "                    stderr at exit (=steps: sorted by steps)\n"
     "\n"
     "Exit status: the program's result (low 32 bits), 1 for a usage error, 255\n"
     "after an error report. See kiln(1) and docs/language.md.\n";

@@ -76,6 +76,9 @@ public:
             h = rawLeft(h);
         }
         std::reverse(args, args + m);
+        if (m > 1 && gPairOk && rawIsAtom(h) && letterOf(h) >= 0 && scope_[letterOf(h)] >= 0 &&
+            emitCase(h, args, m - 1, args[m - 1], tail, live, ctx))
+            return;
         if (m > 0 && gPairOk && rawIsAtom(h) && letterOf(h) >= 0 && scope_[letterOf(h)] >= 0) {
             bool plain = true;
             for (int i = 0; i < m && plain; ++i) plain = isPlainOperand(args[i], scope_);
@@ -141,6 +144,54 @@ private:
         Ins in = make(Op::Apply);
         in.n = static_cast<uint8_t>(m);
         add(in, tail);
+    }
+
+    // A parameter's value applied to plain operands and a lambda last, as a
+    // Scott-encoded structure is taken apart (`l(K)(h\t\...)`): the
+    // lambda's body is compiled here, its parameters new slots.
+    bool emitCase(Cell* h, Cell* const* args, int n, Cell* lam, bool tail, uint32_t live, Ctx ctx) {
+        int k = 0;
+        Cell* b = lam;
+        while (shapeOf(b) == 'u' && letterOf(rawRight(rawLeft(b))) >= 0 && k < 8) {
+            ++k;
+            b = rawRight(b);
+        }
+        if (k == 0 || shapeOf(b) == 'u' || code_.slots + k > 32) return false;
+        for (int i = 0; i < n; ++i)
+            if (!isPlainOperand(args[i], scope_)) return false;
+        uint32_t after = tail ? 0 : live;
+        uint32_t ul = uses(lam);
+        for (int i = -1; i < n; ++i) {
+            uint32_t later = after | ul;
+            for (int j = i + 1; j < n; ++j) later |= uses(args[j]);
+            emit(i < 0 ? h : args[i], false, later);
+        }
+        Ins in = make(Op::Case);
+        in.n = static_cast<uint8_t>(n);
+        in.k = static_cast<uint8_t>(k);
+        in.tail = tail;
+        in.cell = lam;
+        in.mask = rawFreeVariables(lam);
+        in.drop2 = ul & ~after;
+        in.target = static_cast<uint32_t>(code_.slots);
+        Scope saved = scope_;
+        uint16_t savedIndex = scopeIndex_;
+        uint32_t params = 0;
+        for (Cell* p = lam; p != b; p = rawRight(p)) {
+            int s = code_.slots++;
+            scope_[letterOf(rawRight(rawLeft(p)))] = static_cast<int8_t>(s);
+            params |= uint32_t{1} << s;
+        }
+        scopeIndex_ = static_cast<uint16_t>(code_.scopes.size());
+        code_.scopes.push_back(scope_);
+        in.drop = params & ~uses(b);
+        size_t at = code_.ins.size();
+        code_.ins.push_back(in);
+        emit(b, tail, after, ctx);
+        if (!tail) code_.ins[at].join = static_cast<uint32_t>(code_.ins.size());
+        scope_ = saved;
+        scopeIndex_ = savedIndex;
+        return true;
     }
 
     // A constructor's partial application: its arguments are evaluated left

@@ -189,6 +189,60 @@ void Machine::run() {
                 k = atoms().I;
                 return;
             }
+            case Op::Case: {
+                // f a1 .. an (p1\..pk\body): when the prelude's K, H, I and V
+                // bring the lambda to the head with exactly k normal
+                // arguments, they go to its slots and its body runs inline;
+                // otherwise the lambda is built and the application goes on
+                // as the graph engine would have it.
+                ++gStats.steps;
+                size_t from = vals.size() - in.n - 1;
+                vals.push_back(nullptr);
+                Cell* f = contractPrelude(from);
+                bool inline_ = !f && pending.size() == in.k;
+                for (size_t i = 0; i < pending.size() && inline_; ++i) inline_ = pending[i] && rawIsNormal(pending[i]);
+                if (inline_) {
+                    for (int i = 0; i < in.k; ++i) {
+                        Cell*& slot = vals[a->base + in.target + i];
+                        if (slot) decRef(slot);
+                        slot = pending.back();
+                        pending.pop_back();
+                    }
+                    dropSlots(*a, in.drop);
+                    break;
+                }
+                bool built = !f;
+                for (Cell* p : pending) built = built || !p;
+                Cell* lam = built ? instantiate(*a, in, in.cell, in.mask) : nullptr;
+                dropSlots(*a, in.drop2);
+                if (!f) {
+                    f = lam;
+                    incRef(f);
+                }
+                while (!pending.empty()) {
+                    Cell* p = pending.back();
+                    if (!p) {
+                        p = lam;
+                        incRef(p);
+                    }
+                    f = rawMakePair(f, p);
+                    pending.pop_back();
+                }
+                if (lam) decRef(lam);
+                if (in.tail) {
+                    if (!finish(f)) return;
+                    a = &acts.back();
+                    break;
+                }
+                a->pc = in.join;
+                if (rawIsNormal(f)) {
+                    vals.push_back(f);
+                    break;
+                }
+                x = CellRef::adopt(f);
+                k = atoms().I;
+                return;
+            }
             case Op::Guard:
                 if (pendingArgumentsWait(*a)) {
                     Cell* t = instantiate(*a, in, in.cell, in.mask);
@@ -262,15 +316,16 @@ KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a) const {
 
 // The value at vals[from] applied to the normal arguments above it. The
 // prelude's constructors K, H, I and V are contracted here as the graph
-// engine would, sharing the same cells; anything else comes back as the
-// application for the graph engine to reduce. Answers an owned cell and
-// pops the operands.
-KILN_HOT Cell* Machine::applyValue(size_t from) {
+// engine would, sharing the same cells. Answers the function reached (owned)
+// with its arguments still to take in pending, the next last, and pops the
+// operands. A null operand stands for a lambda not yet built (Case): it is
+// moved about, never looked into.
+Cell* Machine::contractPrelude(size_t from) {
     Cell* f = vals[from];
     pending.clear();
     for (size_t i = vals.size(); i-- > from + 1;) pending.push_back(vals[i]);
     vals.resize(from);
-    for (int guard = 0; guard < 64 && !pending.empty(); ++guard) {
+    for (int guard = 0; guard < 64 && !pending.empty() && f; ++guard) {
         Cell* own[4];
         int n = 0;
         Cell* h = f;
@@ -296,19 +351,28 @@ KILN_HOT Cell* Machine::applyValue(size_t from) {
         decRef(f);
         if (c == 'K') {
             f = take[0];
-            decRef(take[1]);
+            if (take[1]) decRef(take[1]);
         } else if (c == 'I') {
             f = take[0];
         } else if (c == 'H') {
             f = gFalseBody;
             incRef(f);
-            decRef(take[0]);
+            if (take[0]) decRef(take[0]);
         } else {
             f = take[2];
             pending.push_back(take[1]);
             pending.push_back(take[0]);
         }
     }
+    return f;
+}
+
+// The value at vals[from] applied to the normal arguments above it, the
+// prelude's constructors contracted; anything else comes back as the
+// application for the graph engine to reduce. Answers an owned cell and
+// pops the operands.
+KILN_HOT Cell* Machine::applyValue(size_t from) {
+    Cell* f = contractPrelude(from);
     while (!pending.empty()) {
         f = rawMakePair(f, pending.back());
         pending.pop_back();

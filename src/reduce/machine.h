@@ -156,11 +156,13 @@ enum class Op : uint8_t {
     Apply,        // apply a value to n normal arguments, all on top
     Guard,        // tail position: hand cell to the graph engine when pending arguments wait
     Construct,    // a constructor's partial application: cell applied to the n values on top
+    Case,         // a value applied to n values and the lambda cell: run the lambda's body inline
 };
 
 struct Ins {
     Op op;
     uint8_t n = 0;          // slot, or number of arguments
+    uint8_t k = 0;          // Case: the lambda's parameters, in slots target, target+1, ...
     uint16_t scope = 0;     // the letters' slots where the instruction stands
     uint32_t target = 0;    // Branch: the second branch; Jump: where to go on
     uint32_t join = 0;      // Branch not in tail position: the code after both branches
@@ -253,6 +255,7 @@ struct Machine {
     bool spliceCondition(Cell* kc, int found);
     bool pendingArgumentsWait(const Activation& a) const;
     Cell* applyValue(size_t from);
+    Cell* contractPrelude(size_t from);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
     void enter(Resolution* r, Cell* const* args, int m);
 
