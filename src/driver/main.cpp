@@ -58,6 +58,8 @@ constexpr const char* kHelp =
     "                    expression (f a+b is f (a+b)); at run time, once a\n"
     "                    place, a comparison of values of different kinds and a\n"
     "                    / or % by a negative number\n"
+    "  KILN_PROFILE      per definition: calls, steps, cells and share of time on\n"
+    "                    stderr at exit (=steps: sorted by steps)\n"
     "\n"
     "Exit status: the program's result (low 32 bits), 1 for a usage error, 255\n"
     "after an error report (--check: 255 when there is one, else 0). See kiln(1)\n"

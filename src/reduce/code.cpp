@@ -1,0 +1,360 @@
+// Compiling a definition with parameters to the evaluator's form: slots,
+// resolved heads, real branches, calls and the subterms left to the graph
+// engine, instruction by instruction.
+#include <algorithm>
+
+#include "reduce/machine.h"
+
+namespace kiln::reduce {
+
+void deleteCode(Code* code) { delete code; }
+
+bool gTruthOk = false;
+bool gPairOk = false;  // K, H, I and V as the prelude has them
+Cell* gFalseBody = nullptr;  // the body of H, while gPairOk holds
+Connectives gConnectives;
+
+namespace {
+
+bool gTruthChecked = false;
+uint64_t gTruthEpoch = 0;
+
+// A closed normal cell or a parameter: pushing it has no effect.
+bool isPlainOperand(Cell* e, const Scope& scope) {
+    int l = rawIsAtom(e) ? letterOf(e) : -1;
+    if (l >= 0) return scope[l] >= 0;
+    return rawFreeVariables(e) == 0 && rawIsNormal(e);
+}
+
+class Compiler {
+public:
+    explicit Compiler(Code& code) : code_(code) { scope_ = code.scopes[0]; }
+
+    // The slots the free letters read.
+    uint32_t slotsOf(uint32_t letters) const {
+        uint32_t slots = 0;
+        for (; letters; letters &= letters - 1) {
+            int s = scope_[__builtin_ctz(letters)];
+            if (s >= 0) slots |= uint32_t{1} << s;
+        }
+        return slots;
+    }
+    uint32_t uses(Cell* e) const { return slotsOf(rawFreeVariables(e)); }
+
+    // Emits e; in tail position its value is the activation's result. live:
+    // the slots read after e.
+    enum class Ctx { Argument, Condition };
+
+    void emit(Cell* e, bool tail, uint32_t live, Ctx ctx = Ctx::Argument) {
+        if (rawIsAtom(e)) {
+            int l = letterOf(e);
+            if (l >= 0 && scope_[l] >= 0) {
+                int s = scope_[l];
+                Ins in = make(tail || !(live >> s & 1) ? Op::Move : Op::Slot);
+                in.n = static_cast<uint8_t>(s);
+                add(in, tail);
+                return;
+            }
+        }
+        if (rawFreeVariables(e) == 0 && rawIsNormal(e)) {
+            Ins in = make(Op::Const);
+            in.cell = e;
+            add(in, tail);
+            return;
+        }
+        Cell *c, *x, *y;
+        if (branch(e, &c, &x, &y)) {
+            emitBranch(c, x, y, tail, live, ctx);
+            return;
+        }
+        if (shapeOf(e) == 'i' && emitBinding(e, tail, live, ctx)) return;
+        Cell* args[16];
+        int m = 0;
+        Cell* h = e;
+        while (rawIsPair(h) && m < 16) {
+            args[m++] = rawRight(h);
+            h = rawLeft(h);
+        }
+        std::reverse(args, args + m);
+        if (m > 1 && gPairOk && rawIsAtom(h) && letterOf(h) >= 0 && scope_[letterOf(h)] >= 0 &&
+            emitCase(h, args, m - 1, args[m - 1], tail, live, ctx))
+            return;
+        if (m > 0 && gPairOk && rawIsAtom(h) && letterOf(h) >= 0 && scope_[letterOf(h)] >= 0) {
+            bool plain = true;
+            for (int i = 0; i < m && plain; ++i) plain = isPlainOperand(args[i], scope_);
+            if (plain) {
+                emitApply(h, args, m, tail, live);
+                return;
+            }
+        }
+        if (m > 0 && rawIsAtom(h) && letterOf(h) < 0 && headIsConstructor(h) && rawArityOf(h) > m &&
+            ctx != Ctx::Condition) {
+            emitConstruct(e, h, args, m, tail, live);
+            return;
+        }
+        Cell* reached = nullptr;
+        Resolution* r = rawIsAtom(h) && letterOf(h) < 0 ? resolveAlias(h, &reached) : nullptr;
+        // A constructor takes its arguments unevaluated: left to the graph engine.
+        if (r && headIsConstructor(reached)) r = nullptr;
+        bool builtin = r && r->kind == HeadKind::Builtin && r->arity == m;
+        bool call = r && r->kind == HeadKind::Defined && r->params == m;
+        if (builtin || call) {
+            uint32_t after = tail ? 0 : live;
+            for (int i = 0; i < m; ++i) {
+                uint32_t later = after;
+                for (int j = i + 1; j < m; ++j) later |= uses(args[j]);
+                emit(args[i], false, later);
+            }
+            Ins in = make(builtin ? Op::Builtin : tail ? Op::TailCall : Op::Call);
+            in.n = static_cast<uint8_t>(m);
+            in.cell = reached;
+            in.handler = builtin ? r->handler : nullptr;
+            in.callee = r;
+            add(in, tail && builtin);
+            return;
+        }
+        Ins in = make(tail ? Op::TailGeneral : Op::General);
+        in.cell = e;
+        in.mask = rawFreeVariables(e);
+        in.drop = uses(e) & ~live;
+        code_.ins.push_back(in);
+    }
+
+private:
+    Ins make(Op op) {
+        Ins in{op};
+        in.scope = scopeIndex_;
+        return in;
+    }
+    void add(const Ins& in, bool thenReturn) {
+        code_.ins.push_back(in);
+        if (thenReturn) code_.ins.push_back(make(Op::Return));
+    }
+
+    // A parameter's value applied to plain operands: the prelude's K, H, I
+    // and V are contracted in place.
+    void emitApply(Cell* h, Cell* const* args, int m, bool tail, uint32_t live) {
+        uint32_t after = tail ? 0 : live;
+        for (int i = -1; i < m; ++i) {
+            Cell* e = i < 0 ? h : args[i];
+            uint32_t later = after;
+            for (int j = i + 1; j < m; ++j) later |= uses(args[j]);
+            emit(e, false, later);
+        }
+        Ins in = make(Op::Apply);
+        in.n = static_cast<uint8_t>(m);
+        add(in, tail);
+    }
+
+    // A parameter's value applied to plain operands and a lambda last, as a
+    // Scott-encoded structure is taken apart (`l(K)(h\t\...)`): the
+    // lambda's body is compiled here, its parameters new slots.
+    bool emitCase(Cell* h, Cell* const* args, int n, Cell* lam, bool tail, uint32_t live, Ctx ctx) {
+        int k = 0;
+        Cell* b = lam;
+        while (shapeOf(b) == 'u' && letterOf(rawRight(rawLeft(b))) >= 0 && k < 8) {
+            ++k;
+            b = rawRight(b);
+        }
+        if (k == 0 || shapeOf(b) == 'u' || code_.slots + k > 32) return false;
+        for (int i = 0; i < n; ++i)
+            if (!isPlainOperand(args[i], scope_)) return false;
+        uint32_t after = tail ? 0 : live;
+        uint32_t ul = uses(lam);
+        for (int i = -1; i < n; ++i) {
+            uint32_t later = after | ul;
+            for (int j = i + 1; j < n; ++j) later |= uses(args[j]);
+            emit(i < 0 ? h : args[i], false, later);
+        }
+        Ins in = make(Op::Case);
+        in.n = static_cast<uint8_t>(n);
+        in.k = static_cast<uint8_t>(k);
+        in.tail = tail;
+        in.cell = lam;
+        in.mask = rawFreeVariables(lam);
+        in.drop2 = ul & ~after;
+        in.target = static_cast<uint32_t>(code_.slots);
+        Scope saved = scope_;
+        uint16_t savedIndex = scopeIndex_;
+        uint32_t params = 0;
+        for (Cell* p = lam; p != b; p = rawRight(p)) {
+            int s = code_.slots++;
+            scope_[letterOf(rawRight(rawLeft(p)))] = static_cast<int8_t>(s);
+            params |= uint32_t{1} << s;
+        }
+        scopeIndex_ = static_cast<uint16_t>(code_.scopes.size());
+        code_.scopes.push_back(scope_);
+        in.drop = params & ~uses(b);
+        size_t at = code_.ins.size();
+        code_.ins.push_back(in);
+        emit(b, tail, after, ctx);
+        if (!tail) code_.ins[at].join = static_cast<uint32_t>(code_.ins.size());
+        scope_ = saved;
+        scopeIndex_ = savedIndex;
+        return true;
+    }
+
+    // A constructor's partial application: its arguments are evaluated left
+    // to right as the graph engine does when no pending argument waits for
+    // it. Its longest closed normal prefix is the body's own cell.
+    void emitConstruct(Cell* e, Cell* h, Cell* const* args, int m, bool tail, uint32_t live) {
+        if (tail) {
+            Ins g = make(Op::Guard);
+            g.cell = e;
+            g.mask = rawFreeVariables(e);
+            code_.ins.push_back(g);
+        }
+        Cell* prefix = h;
+        int j = 0;
+        for (Cell* p = e; rawIsPair(p); p = rawLeft(p)) {
+            if (rawFreeVariables(p) == 0 && rawIsNormal(p)) {
+                int depth = 0;
+                for (Cell* q = p; rawIsPair(q); q = rawLeft(q)) ++depth;
+                prefix = p;
+                j = depth;
+                break;
+            }
+        }
+        uint32_t after = tail ? 0 : live;
+        for (int i = j; i < m; ++i) {
+            uint32_t later = after;
+            for (int k = i + 1; k < m; ++k) later |= uses(args[k]);
+            emit(args[i], false, later);
+        }
+        Ins in = make(Op::Construct);
+        in.n = static_cast<uint8_t>(m - j);
+        in.cell = prefix;
+        add(in, tail);
+    }
+
+    void emitBranch(Cell* c, Cell* x, Cell* y, bool tail, uint32_t live, Ctx ctx) {
+        uint32_t after = tail ? 0 : live;
+        uint32_t ux = uses(x), uy = uses(y);
+        emit(c, false, ux | uy | after, Ctx::Condition);
+        Ins in = make(Op::Branch);
+        in.tail = tail;
+        in.cell = x;
+        in.cell2 = y;
+        in.mask = rawFreeVariables(x);
+        in.mask2 = rawFreeVariables(y);
+        in.drop = uy & ~ux & ~after;
+        in.drop2 = ux & ~uy & ~after;
+        in.drop3 = (ux | uy) & ~after;
+        size_t at = code_.ins.size();
+        code_.ins.push_back(in);
+        emit(x, tail, after, ctx);
+        size_t jump = code_.ins.size();
+        if (!tail) code_.ins.push_back(make(Op::Jump));
+        code_.ins[at].target = static_cast<uint32_t>(code_.ins.size());
+        emit(y, tail, after, ctx);
+        if (!tail) {
+            code_.ins[jump].target = static_cast<uint32_t>(code_.ins.size());
+            code_.ins[at].join = static_cast<uint32_t>(code_.ins.size());
+        }
+    }
+
+    // (((\{ p) v) body): v is evaluated, as the argument of ((\ p) body)
+    // would be, into a slot of its own.
+    bool emitBinding(Cell* e, bool tail, uint32_t live, Ctx ctx) {
+        Cell* L = rawLeft(e);
+        int p = letterOf(rawRight(rawLeft(L)));
+        if (p < 0 || code_.slots >= 32) return false;
+        Cell* v = rawRight(L);
+        Cell* body = rawRight(e);
+        uint32_t after = tail ? 0 : live;
+        uint32_t rest = slotsOf(rawFreeVariables(body) & ~(uint32_t{1} << p)) | after;
+        emit(v, false, rest);
+        int s = code_.slots++;
+        Scope saved = scope_;
+        uint16_t savedIndex = scopeIndex_;
+        scope_[p] = static_cast<int8_t>(s);
+        scopeIndex_ = static_cast<uint16_t>(code_.scopes.size());
+        code_.scopes.push_back(scope_);
+        Ins in = make(Op::Bind);
+        in.n = static_cast<uint8_t>(s);
+        if (!(rawFreeVariables(body) >> p & 1)) in.drop = uint32_t{1} << s;
+        code_.ins.push_back(in);
+        emit(body, tail, after, ctx);
+        scope_ = saved;
+        scopeIndex_ = savedIndex;
+        return true;
+    }
+
+    // ((S1 ((S2 c) x)) y) with S1 and S2 standing for the prelude's I: the
+    // tree of c ? x ; y. The prelude's `&`, `|` and `!` are branches too.
+    bool branch(Cell* e, Cell** c, Cell** x, Cell** y) {
+        if (!gTruthOk || !rawIsPair(e)) return false;
+        Cell* L = rawLeft(e);
+        if (rawIsAtom(L)) return connective(L, nullptr, rawRight(e), c, x, y);
+        if (rawIsAtom(rawLeft(L)) && connective(rawLeft(L), rawRight(L), rawRight(e), c, x, y)) return true;
+        Cell* A = rawRight(L);
+        if (!rawIsPair(A) || !rawIsPair(rawLeft(A))) return false;
+        Cell* S2c = rawLeft(A);
+        if (!isIdentityHead(rawLeft(L)) || !isIdentityHead(rawLeft(S2c))) return false;
+        *c = rawRight(S2c);
+        *x = rawRight(A);
+        *y = rawRight(e);
+        return true;
+    }
+
+    // (h p q) with h the prelude's `&` or `|`, or (h q) with h its `!`: the
+    // branch the connective's body makes, which takes the same steps on
+    // conditions other than "K" and "H".
+    bool connective(Cell* h, Cell* p, Cell* q, Cell** c, Cell** x, Cell** y) {
+        if (letterOf(h) >= 0) return false;
+        Cell* reached;
+        Resolution* r = resolveAlias(h, &reached);
+        if (!r || r->kind != HeadKind::Defined || r->name.size() != 1) return false;
+        const Connectives& k = gConnectives;
+        Cell* constant;
+        if (p && r->name[0] == '&' && k.andFalse) {
+            *c = p, *x = q, *y = constant = k.andFalse;
+        } else if (p && r->name[0] == '|' && k.orTrue) {
+            *c = p, *x = constant = k.orTrue, *y = q;
+        } else if (!p && r->name[0] == '!' && k.notTrue) {
+            *c = q, *x = k.notTrue, *y = k.notFalse;
+            constant = k.notFalse;
+            code_.held.emplace_back(k.notTrue);
+        } else {
+            return false;
+        }
+        code_.held.emplace_back(constant);
+        return true;
+    }
+
+    Code& code_;
+    Scope scope_;
+    uint16_t scopeIndex_ = 0;
+};
+
+}  // namespace
+
+Code* compileDefinition(Resolution* r) {
+    if (!gTruthChecked || gTruthEpoch != definitionsEpoch()) {
+        gTruthChecked = true;
+        gTruthEpoch = definitionsEpoch();
+        gTruthOk = preludeTruth();
+        gPairOk = gTruthOk && preludePair();
+        gFalseBody = gPairOk ? rawRight(lookupDefinition("H")) : nullptr;
+        gConnectives = gTruthOk ? preludeConnectives() : Connectives();
+    }
+    auto* code = new Code;
+    code->body = r->entry->second;
+    code->params = code->slots = r->params;
+    Scope params;
+    params.fill(-1);
+    Cell* b = code->body.get();
+    for (int i = 0; i < r->params; ++i) {
+        params[letterOf(rawRight(rawLeft(b)))] = static_cast<int8_t>(i);
+        b = rawRight(b);
+    }
+    code->scopes.push_back(params);
+    annotate(b);
+    Compiler compiler(*code);
+    code->entryDrop = ((uint32_t{1} << r->params) - 1) & ~compiler.uses(b);
+    compiler.emit(b, true, 0);
+    r->code.reset(code);
+    return code;
+}
+
+}  // namespace kiln::reduce

@@ -1,0 +1,414 @@
+// The compiled evaluator: runs activations of compiled definitions on the
+// two deep stacks, and hands the graph engine whatever their code leaves to it.
+#include "reduce/machine.h"
+#include "reduce/trace.h"
+
+namespace kiln::reduce {
+
+// The evaluator's own helpers, called from run() and inlined there.
+#define KILN_HOT [[gnu::always_inline]] inline
+
+CellRef frameOf(CellRef c, CellRef g) { return makePair(makePair(atoms().B, std::move(c)), std::move(g)); }
+
+KILN_HOT Cell* Machine::instantiate(const Activation& a, const Ins& in, Cell* t, uint32_t mask) {
+    if (!mask) {
+        incRef(t);
+        return t;
+    }
+    Cell* v[26];
+    const Scope& scope = a.code->scopes[in.scope];
+    for (uint32_t m = mask; m; m &= m - 1) {
+        int l = __builtin_ctz(m);
+        int s = scope[l];
+        if (s < 0 || !vals[a.base + s]) assertionFailed("b", __LINE__);
+        v[l] = vals[a.base + s];
+    }
+    return substituteRaw(t, v, mask);
+}
+
+KILN_HOT void Machine::dropSlots(const Activation& a, uint32_t slots) {
+    for (; slots; slots &= slots - 1) {
+        Cell*& v = vals[a.base + __builtin_ctz(slots)];
+        if (v) {
+            decRef(v);
+            v = nullptr;
+        }
+    }
+}
+
+// Releases the top activation's values; answers its continuation (owned,
+// null for the activation below).
+Cell* Machine::popActivation() {
+    if (gProfiling) profileLeave();
+    Activation& a = acts.back();
+    for (size_t i = a.base; i < vals.size(); ++i)
+        if (vals[i]) decRef(vals[i]);
+    vals.resize(a.base);
+    Cell* k0 = a.k0;
+    acts.pop_back();
+    return k0;
+}
+
+// The top activation's result is v (owned). Answers true when v went
+// straight to the activation below, which runs on.
+bool Machine::finish(Cell* v) {
+    Cell* k0 = popActivation();
+    if (!k0 && rawIsNormal(v)) {
+        vals.push_back(v);
+        return true;
+    }
+    k = k0 ? CellRef::adopt(k0) : atoms().I;
+    x = CellRef::adopt(v);
+    return false;
+}
+
+// A call of the definition r with normal arguments becomes an activation
+// that returns to the current continuation.
+void Machine::enter(Resolution* r, Cell* const* args, int m) {
+    if (gProfiling) profileEnter(rowOf(r));
+    const Code* code = codeOf(r);
+    acts.push_back(Activation{code, 0, static_cast<uint32_t>(vals.size()), k.release()});
+    for (int i = 0; i < m; ++i) {
+        incRef(args[i]);
+        vals.push_back(args[i]);
+    }
+    vals.resize(acts.back().base + code->slots);
+    dropSlots(acts.back(), code->entryDrop);
+    k = atoms().I;
+    entered = true;
+}
+
+// Runs activations until the graph engine has work (x under k) or the last
+// activation returned to a graph continuation.
+void Machine::run() {
+    Activation* a = &acts.back();
+    for (;;) {
+        const Ins& in = a->code->ins[a->pc++];
+        switch (in.op) {
+            case Op::Slot: {
+                Cell* v = vals[a->base + in.n];
+                incRef(v);
+                vals.push_back(v);
+                break;
+            }
+            case Op::Move: {
+                Cell* v = vals[a->base + in.n];
+                vals[a->base + in.n] = nullptr;
+                vals.push_back(v);
+                break;
+            }
+            case Op::Const:
+                incRef(in.cell);
+                vals.push_back(in.cell);
+                break;
+            case Op::General: {
+                Cell* t = instantiate(*a, in, in.cell, in.mask);
+                dropSlots(*a, in.drop);
+                if (rawIsNormal(t)) {
+                    vals.push_back(t);
+                    break;
+                }
+                x = CellRef::adopt(t);
+                k = atoms().I;
+                return;
+            }
+            case Op::Builtin: {
+                ++gStats.steps;
+                size_t from = vals.size() - in.n;
+                Cell* app = in.cell;
+                incRef(app);
+                for (size_t i = from; i < vals.size(); ++i) app = rawMakePair(app, vals[i]);
+                vals.resize(from);
+                CellRef result = callBuiltin(in.callee->name.c_str(), in.n, in.handler, CellRef::adopt(app));
+                if (rawIsNormal(result.get()) || a->code->ins[a->pc].op == Op::Return) {
+                    vals.push_back(result.release());
+                    break;
+                }
+                x = std::move(result);
+                k = atoms().I;
+                return;
+            }
+            case Op::Call:
+            case Op::TailCall: {
+                ++gStats.steps;
+                if (mustStop(budgetStart)) {
+                    outOfSteps = true;
+                    return;
+                }
+                if (in.callee->recorded) enteringDefinition(in.callee->name);
+                if (gProfiling) (in.op == Op::TailCall ? profileTail : profileEnter)(rowOf(in.callee));
+                const Code* callee = codeOf(in.callee);
+                uint32_t from = static_cast<uint32_t>(vals.size()) - in.n;
+                if (in.op == Op::TailCall) {
+                    for (uint32_t i = a->base; i < from; ++i)
+                        if (vals[i]) decRef(vals[i]);
+                    std::copy(vals.begin() + from, vals.end(), vals.begin() + a->base);
+                    vals.resize(a->base + in.n);
+                    a->code = callee;
+                    a->pc = 0;
+                } else {
+                    acts.push_back(Activation{callee, 0, from, nullptr});
+                    a = &acts.back();
+                }
+                vals.resize(a->base + callee->slots);
+                dropSlots(*a, callee->entryDrop);
+                break;
+            }
+            case Op::Return: {
+                Cell* v = vals.back();
+                vals.pop_back();
+                if (!finish(v)) return;
+                a = &acts.back();
+                break;
+            }
+            case Op::TailGeneral: {
+                Cell* t = instantiate(*a, in, in.cell, in.mask);
+                if (!finish(t)) return;
+                a = &acts.back();
+                break;
+            }
+            case Op::Bind: {
+                Cell*& slot = vals[a->base + in.n];
+                slot = vals.back();
+                vals.pop_back();
+                dropSlots(*a, in.drop);
+                break;
+            }
+            case Op::Jump:
+                a->pc = in.target;
+                break;
+            case Op::Apply: {
+                ++gStats.steps;
+                size_t from = vals.size() - in.n - 1;
+                Cell* t = applyValue(from);
+                if (rawIsNormal(t) || a->code->ins[a->pc].op == Op::Return) {
+                    vals.push_back(t);
+                    break;
+                }
+                x = CellRef::adopt(t);
+                k = atoms().I;
+                return;
+            }
+            case Op::Case: {
+                // f a1 .. an (p1\..pk\body): when the prelude's K, H, I and V
+                // bring the lambda to the head with exactly k normal
+                // arguments, they go to its slots and its body runs inline;
+                // otherwise the lambda is built and the application goes on
+                // as the graph engine would have it.
+                ++gStats.steps;
+                size_t from = vals.size() - in.n - 1;
+                vals.push_back(nullptr);
+                Cell* f = contractPrelude(from);
+                bool inline_ = !f && pending.size() == in.k;
+                for (size_t i = 0; i < pending.size() && inline_; ++i) inline_ = pending[i] && rawIsNormal(pending[i]);
+                if (inline_) {
+                    for (int i = 0; i < in.k; ++i) {
+                        Cell*& slot = vals[a->base + in.target + i];
+                        if (slot) decRef(slot);
+                        slot = pending.back();
+                        pending.pop_back();
+                    }
+                    dropSlots(*a, in.drop);
+                    break;
+                }
+                bool built = !f;
+                for (Cell* p : pending) built = built || !p;
+                Cell* lam = built ? instantiate(*a, in, in.cell, in.mask) : nullptr;
+                dropSlots(*a, in.drop2);
+                if (!f) {
+                    f = lam;
+                    incRef(f);
+                }
+                while (!pending.empty()) {
+                    Cell* p = pending.back();
+                    if (!p) {
+                        p = lam;
+                        incRef(p);
+                    }
+                    f = rawMakePair(f, p);
+                    pending.pop_back();
+                }
+                if (lam) decRef(lam);
+                if (in.tail) {
+                    if (!finish(f)) return;
+                    a = &acts.back();
+                    break;
+                }
+                a->pc = in.join;
+                if (rawIsNormal(f)) {
+                    vals.push_back(f);
+                    break;
+                }
+                x = CellRef::adopt(f);
+                k = atoms().I;
+                return;
+            }
+            case Op::Guard:
+                if (pendingArgumentsWait(*a)) {
+                    Cell* t = instantiate(*a, in, in.cell, in.mask);
+                    if (!finish(t)) return;
+                    a = &acts.back();
+                }
+                break;
+            case Op::Construct: {
+                size_t from = vals.size() - in.n;
+                Cell* t = in.cell;
+                incRef(t);
+                // Each pair is annotated as it is made, as the graph engine's
+                // are: a long structure is never annotated in one deep walk.
+                for (size_t i = from; i < vals.size(); ++i) {
+                    t = rawMakePair(t, vals[i]);
+                    annotate(t);
+                }
+                vals.resize(from);
+                vals.push_back(t);
+                break;
+            }
+            case Op::Branch: {
+                ++gStats.steps;
+                Cell* c = vals.back();
+                if (atomIs(c, "K")) {
+                    vals.pop_back();
+                    decRef(c);
+                    dropSlots(*a, in.drop);
+                    break;
+                }
+                if (atomIs(c, "H")) {
+                    vals.pop_back();
+                    decRef(c);
+                    a->pc = in.target;
+                    dropSlots(*a, in.drop2);
+                    break;
+                }
+                // Any other condition is applied to both branches, as the
+                // graph engine does: (c x) under a frame holding y.
+                vals.pop_back();
+                Cell* xi = instantiate(*a, in, in.cell, in.mask);
+                Cell* yi = instantiate(*a, in, in.cell2, in.mask2);
+                Cell* k0 = nullptr;
+                if (in.tail) {
+                    k0 = popActivation();
+                } else {
+                    dropSlots(*a, in.drop3);
+                    a->pc = in.join;
+                }
+                k = k0 ? CellRef::adopt(k0) : atoms().I;
+                push(makePair(atoms().T, CellRef::adopt(yi)), CellRef::adopt(rawMakePair(c, xi)));
+                return;
+            }
+        }
+    }
+}
+
+// Whether the graph engine's continuation for the top activation's result
+// begins with a pending argument (a function frame), which a constructor's
+// partial application would take.
+KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a) const {
+    const Cell* k0 = a.k0;
+    if (k0 && rawIsPair(k0)) {
+        const Cell* g = rawRight(k0);
+        return rawIsPair(g) && isTAtom(rawLeft(g));
+    }
+    if (acts.size() < 2) return false;
+    const Activation& below = acts[acts.size() - 2];
+    return below.code->ins[below.pc].op == Op::Branch;
+}
+
+// The value at vals[from] applied to the normal arguments above it. The
+// prelude's constructors K, H, I and V are contracted here as the graph
+// engine would, sharing the same cells. Answers the function reached (owned)
+// with its arguments still to take in pending, the next last, and pops the
+// operands. A null operand stands for a lambda not yet built (Case): it is
+// moved about, never looked into.
+Cell* Machine::contractPrelude(size_t from) {
+    Cell* f = vals[from];
+    pending.clear();
+    for (size_t i = vals.size(); i-- > from + 1;) pending.push_back(vals[i]);
+    vals.resize(from);
+    for (int guard = 0; guard < 64 && !pending.empty() && f; ++guard) {
+        Cell* own[4];
+        int n = 0;
+        Cell* h = f;
+        while (rawIsPair(h) && n < 4 && !rawDataMark(h)) {
+            own[n++] = rawRight(h);
+            h = rawLeft(h);
+        }
+        if (!rawIsAtom(h) || rawText(h)[1] != 0) break;
+        char c = rawText(h)[0];
+        int need = c == 'K' ? 2 : c == 'V' ? 3 : (c == 'H' || c == 'I') ? 1 : 0;
+        if (need == 0 || n > need || n + static_cast<int>(pending.size()) < need) break;
+        // The arguments in order: f's own (innermost first), then pending.
+        Cell* take[3];
+        for (int i = 0; i < need; ++i) {
+            if (i < n) {
+                take[i] = own[n - 1 - i];
+                incRef(take[i]);
+            } else {
+                take[i] = pending.back();
+                pending.pop_back();
+            }
+        }
+        decRef(f);
+        if (c == 'K') {
+            f = take[0];
+            if (take[1]) decRef(take[1]);
+        } else if (c == 'I') {
+            f = take[0];
+        } else if (c == 'H') {
+            f = gFalseBody;
+            incRef(f);
+            if (take[0]) decRef(take[0]);
+        } else {
+            f = take[2];
+            pending.push_back(take[1]);
+            pending.push_back(take[0]);
+        }
+    }
+    return f;
+}
+
+// The value at vals[from] applied to the normal arguments above it, the
+// prelude's constructors contracted; anything else comes back as the
+// application for the graph engine to reduce. Answers an owned cell and
+// pops the operands.
+KILN_HOT Cell* Machine::applyValue(size_t from) {
+    Cell* f = contractPrelude(from);
+    while (!pending.empty()) {
+        f = rawMakePair(f, pending.back());
+        pending.pop_back();
+    }
+    return f;
+}
+
+// The focus is a constructor's partial application that would take pending
+// arguments from the frames below the activation on top. When that
+// activation waits for the condition of its branch, the graph engine's
+// continuation there holds both branches as pending arguments: build them,
+// put them under the kc frames above, and leave the rest of the body to the
+// graph engine. Answers false when there is nothing to build.
+bool Machine::spliceCondition(Cell* top, int found) {
+    if (acts.empty()) return false;
+    Activation& a = acts.back();
+    const Ins& br = a.code->ins[a.pc];
+    if (br.op != Op::Branch) return false;
+    std::vector<Cell*> gs;
+    for (Cell* kc = top; gs.size() < static_cast<size_t>(found); kc = rawRight(rawLeft(kc)))
+        gs.push_back(rawRight(kc));
+    Cell* xi = instantiate(a, br, br.cell, br.mask);
+    Cell* yi = instantiate(a, br, br.cell2, br.mask2);
+    Cell* k0 = nullptr;
+    if (br.tail) {
+        k0 = popActivation();
+    } else {
+        dropSlots(a, br.drop3);
+        a.pc = br.join;
+    }
+    CellRef nk = k0 ? CellRef::adopt(k0) : atoms().I;
+    nk = frameOf(std::move(nk), makePair(atoms().T, CellRef::adopt(yi)));
+    nk = frameOf(std::move(nk), makePair(atoms().T, CellRef::adopt(xi)));
+    for (size_t i = gs.size(); i-- > 0;) nk = frameOf(std::move(nk), CellRef(gs[i]));
+    k = std::move(nk);
+    return true;
+}
+
+}  // namespace kiln::reduce

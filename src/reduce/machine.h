@@ -1,0 +1,296 @@
+// The reduce subsystem's own parts, shared by its files: the atoms the
+// engine builds terms from, head resolutions, compiled forms and the machine
+// that runs both evaluators (the public surface is reduce/engine.h).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cells/cell.h"
+#include "front/definitions.h"
+#include "front/registry.h"
+#include "reduce/engine.h"
+#include "reduce/profile.h"
+#include "reduce/stack.h"
+
+namespace kiln::reduce {
+
+extern EngineStats gStats;
+extern uint64_t gBudget;
+// Set from a signal handler (Ctrl-C in the interactive session): the
+// evaluation stops as if its step budget had run out.
+extern std::atomic<bool> gInterrupt;
+// Whether a budget or an interrupt may stop an evaluation: the step loop
+// tests only this flag.
+extern std::atomic<bool> gWatching;
+// Whether the evaluation that began at step `start` must stop: its budget
+// is spent or Ctrl-C asked for it.
+inline bool mustStop(uint64_t start) {
+    return gWatching.load(std::memory_order_relaxed) &&
+           ((gBudget && gStats.steps - start >= gBudget) || gInterrupt.load(std::memory_order_relaxed));
+}
+extern HeadUnfolders gUnfolders;
+
+// ---- atoms the engine builds terms from ---------------------------------
+
+struct Atoms {
+    CellRef B, T, I, K, H, V, X, J, Z, BI, lambda, zero;
+    Atoms()
+        : B(capitalAtom('B')), T(capitalAtom('T')), I(capitalAtom('I')), K(capitalAtom('K')),
+          H(capitalAtom('H')), V(capitalAtom('V')), X(capitalAtom('X')), J(capitalAtom('J')),
+          Z(capitalAtom('Z')), BI(makeAtom("BI")), lambda(makeAtom("\\")), zero(makeAtom("0")) {}
+};
+extern Atoms* gAtoms;  // made by the first evaluation, kept for the process
+inline Atoms& atoms() { return *gAtoms; }
+
+// A frame's pending-argument marker (T r): a byte test, not a string compare,
+// since the step loop asks it at every return.
+inline bool isTAtom(const Cell* c) { return rawIsAtom(c) && rawText(c)[0] == 'T' && rawText(c)[1] == 0; }
+
+inline bool atomIs(const Cell* c, const char* text) {
+    return rawIsAtom(c) && std::strcmp(rawText(c), text) == 0;
+}
+
+// ---- what a head atom resolves to -----------------------------------------
+//
+// A head's meaning is found by its text once and cached in the atom's slot;
+// every atom of the same text shares one resolution.
+
+enum class HeadKind : uint8_t {
+    Lambda,     // "\"
+    Binding,    // "{"
+    Wrapped,    // "BI": BI v x = v x
+    Numeral,
+    Text,       // a bracketed literal
+    Bytes,      // a byte string
+    Real,
+    Memo,       // "]" + name
+    Builtin,
+    Defined,
+    Unknown,
+};
+
+struct Code;
+void deleteCode(Code* code);
+struct CodeDeleter {
+    void operator()(Code* code) const { deleteCode(code); }
+};
+
+struct Resolution {
+    HeadKind kind = HeadKind::Unknown;
+    uint64_t epoch = 0;
+    Handler handler = nullptr;
+    int arity = 0;
+    bool nullary = false;
+    bool recorded = false;            // entering it is recorded for traces
+    int params = -1;                  // Defined: leading lambdas over letters (at most 10), else -1
+    std::string name;                 // the definition's key
+    DefinitionTable::iterator entry;  // valid for Memo and Defined
+    int profileRow = -1;              // KILN_PROFILE's row, once asked for
+    std::unique_ptr<Code, CodeDeleter> code;  // Defined with parameters: its compiled form, once made
+};
+
+Resolution* resolve(Cell* head);
+inline int rowOf(Resolution* r) {
+    if (r->profileRow < 0) r->profileRow = profileRow(r->name);
+    return r->profileRow;
+}
+// The letter a single-letter atom names (0 for a), else -1.
+int letterOf(const Cell* p);
+// A name bound to a normal atom (`+` to `plus`, `;` to `I`) stands for that
+// atom: the graph engine would fetch it before applying it. Answers the head
+// reached and its resolution, or null when the chain does not end.
+Resolution* resolveAlias(Cell* atom, Cell** reached);
+// Whether the atom names the prelude's identity (through aliases).
+bool isIdentityHead(Cell* atom);
+// Whether the prelude's truth values and identity are in place, so that a
+// condition of "K" or "H" selects a branch exactly as their rules would.
+bool preludeTruth();
+// V a b c = c a b, as the prelude defines it.
+bool preludePair();
+// T a b = b a, as the prelude defines it.
+bool preludeT();
+// The prelude's connectives read as branches: `& p q` is p ? q ; H,
+// `| p q` is p ? K ; q and `! p` is p ? H ; K, each constant the cell of the
+// connective's own body. Null where the program defines it otherwise.
+struct Connectives {
+    Cell* andFalse = nullptr;
+    Cell* orTrue = nullptr;
+    Cell* notTrue = nullptr;
+    Cell* notFalse = nullptr;
+};
+Connectives preludeConnectives();
+
+// Replaces the free letters of mask in t by vals[letter]; shares every
+// subterm without them.
+Cell* substituteRaw(Cell* t, Cell* const* vals, uint32_t mask);
+
+// ---- compiled definitions -------------------------------------------------
+//
+// A definition with parameters runs from a compiled form when it is called
+// with normal arguments: its parameters are slots, heads are resolved ahead
+// (operator aliases, builtins, definitions), `c ? x ; y` in tail position is
+// a real branch, calls of known arity evaluate their arguments onto an
+// explicit stack, and tail calls reuse their activation. Whatever the form
+// does not cover is built as exactly the term the graph engine would have
+// instantiated and reduced by it.
+
+enum class Op : uint8_t {
+    Slot,         // push a copy of a slot
+    Move,         // push a slot, emptying it (its last use)
+    Const,        // push a closed normal subterm of the body
+    General,      // instantiate a subterm and reduce it to normal form
+    Builtin,      // call a builtin on the n values on top
+    Call,         // call a compiled definition on the n values on top
+    TailCall,     // the same, replacing the running activation
+    Return,       // the value on top is the result
+    TailGeneral,  // the instantiated subterm is the result, reduced in place
+    Branch,       // pop a condition: K goes on, H jumps to target
+    Jump,         // go on at target
+    Bind,         // pop a value into slot n
+    Apply,        // apply a value to n normal arguments, all on top
+    Guard,        // tail position: hand cell to the graph engine when pending arguments wait
+    Construct,    // a constructor's partial application: cell applied to the n values on top
+    Case,         // a value applied to n values and the lambda cell: run the lambda's body inline
+};
+
+struct Ins {
+    Op op;
+    uint8_t n = 0;          // slot, or number of arguments
+    uint8_t k = 0;          // Case: the lambda's parameters, in slots target, target+1, ...
+    uint16_t scope = 0;     // the letters' slots where the instruction stands
+    uint32_t target = 0;    // Branch: the second branch; Jump: where to go on
+    uint32_t join = 0;      // Branch not in tail position: the code after both branches
+    bool tail = false;      // Branch: in tail position
+    uint32_t mask = 0;      // free letters of cell
+    uint32_t mask2 = 0;     // free letters of cell2
+    uint32_t drop = 0;      // slots released after the instruction (Branch: on the first branch)
+    uint32_t drop2 = 0;     // Branch: slots released on the second branch
+    uint32_t drop3 = 0;     // Branch: slots released when the graph engine takes both branches
+    Cell* cell = nullptr;   // Const, General: the subterm; Builtin, Call: the head; Branch: first branch
+    Cell* cell2 = nullptr;  // Branch: second branch
+    Handler handler = nullptr;
+    Resolution* callee = nullptr;  // Call, TailCall: the definition; Builtin: the builtin
+};
+
+using Scope = std::array<int8_t, 26>;  // slot of each letter, -1 for none
+
+struct Code {
+    CellRef body;  // holds every cell the instructions point into
+    std::vector<Ins> ins;
+    std::vector<Scope> scopes;  // scopes[0]: the parameters
+    int params = 0;
+    int slots = 0;           // parameters and bound values
+    uint32_t entryDrop = 0;  // parameters the body never uses
+    std::vector<CellRef> held;  // cells of other definitions the instructions point into
+};
+
+extern bool gTruthOk;
+extern bool gPairOk;         // K, H, I and V as the prelude has them
+extern Cell* gFalseBody;     // the body of H, while gPairOk holds
+extern Connectives gConnectives;  // while gTruthOk holds
+
+// The compiled form of a definition with parameters, made on first use.
+Code* compileDefinition(Resolution* r);
+inline Code* codeOf(Resolution* r) { return r->code ? r->code.get() : compileDefinition(r); }
+
+// A running compiled definition: its code, the next instruction, where its
+// slots start on the value stack, and the continuation it returns to (null:
+// the activation below it).
+struct Activation {
+    const Code* code;
+    uint32_t pc;
+    uint32_t base;
+    Cell* k0;
+};
+
+// KILN_ENGINE=graph runs the graph engine alone; anything else, or nothing,
+// the compiled evaluator beside it.
+bool compiledEngineWanted();
+
+// ---- the machine ----------------------------------------------------------
+
+struct Machine {
+    CellRef k;  // the continuation
+    CellRef x;  // the focus
+    bool cycle = false;
+    bool tIsPrelude = true;
+
+    // The compiled evaluator's state. The atom at the bottom of k stands for
+    // the activation on top, which waits for the focus's normal form.
+    bool compiled = false;
+    bool entered = false;     // contract started an activation
+    bool outOfSteps = false;  // the step budget ran out inside run()
+    uint64_t budgetStart = 0;
+    DeepStack<Activation> acts;
+    DeepStack<Cell*> vals;  // slots and operands, each counted (null: released)
+
+    // Frame cells given back by returns, reused by the next pushes: an inner
+    // cell still holds its counted "B" on the left.
+    Cell* spareInner = nullptr;
+    Cell* spareOuter = nullptr;
+
+    ~Machine() {
+        if (spareInner) {
+            decRef(rawLeft(spareInner));
+            rawFreePairShell(spareInner);
+        }
+        if (spareOuter) rawFreePairShell(spareOuter);
+        for (Cell* v : vals)
+            if (v) decRef(v);
+        for (Activation& a : acts)
+            if (a.k0) decRef(a.k0);
+    }
+
+    void run();
+    bool finish(Cell* v);
+    Cell* popActivation();
+    Cell* instantiate(const Activation& a, const Ins& in, Cell* t, uint32_t mask);
+    void dropSlots(const Activation& a, uint32_t slots);
+    bool spliceCondition(Cell* kc, int found);
+    bool pendingArgumentsWait(const Activation& a) const;
+    Cell* applyValue(size_t from);
+    Cell* contractPrelude(size_t from);
+    std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
+    void enter(Resolution* r, Cell* const* args, int m);
+
+    // Evaluate y next, remembering g in the frame ((B k) g).
+    void push(CellRef g, CellRef y) {
+        Cell* inner = spareInner;
+        if (inner) {
+            spareInner = nullptr;
+            inner->header = 1;
+            static_cast<PairCell*>(inner)->r = k.release();
+        } else {
+            Cell* b = atoms().B.get();
+            incRef(b);
+            inner = rawMakePair(b, k.release());
+        }
+        Cell* outer = spareOuter;
+        if (outer) {
+            spareOuter = nullptr;
+            outer->header = 1;
+            static_cast<PairCell*>(outer)->l = inner;
+            static_cast<PairCell*>(outer)->r = g.release();
+        } else {
+            outer = rawMakePair(inner, g.release());
+        }
+        k = CellRef::adopt(outer);
+        x = std::move(y);
+    }
+
+    void returnValue();
+
+    void contract();
+    void stepOnce();
+    void unfoldNumeral(Cell* numeral, Cell* argument);
+};
+
+CellRef frameOf(CellRef c, CellRef g);
+
+}  // namespace kiln::reduce
