@@ -19,6 +19,7 @@
 #include "driver/stages.h"
 #include "driver/streams.h"
 #include "reduce/engine.h"
+#include "reduce/profile.h"
 #include "reduce/trace.h"
 
 namespace {
@@ -58,8 +59,9 @@ constexpr const char* kHelp =
     "                    expression (f a+b is f (a+b)); at run time, once a\n"
     "                    place, a comparison of values of different kinds and a\n"
     "                    / or % by a negative number\n"
-    "  KILN_PROFILE      per definition: calls, steps, cells and share of time on\n"
-    "                    stderr at exit (=steps: sorted by steps)\n"
+    "  KILN_PROFILE=1    a table per definition on stderr at exit: calls, self and\n"
+    "                    inclusive steps, cells allocated and share of time, sorted\n"
+    "                    by time; KILN_PROFILE=steps leaves out the times\n"
     "\n"
     "Exit status: the program's result (low 32 bits), 1 for a usage error, 255\n"
     "after an error report (--check: 255 when there is one, else 0). See kiln(1)\n"
@@ -248,6 +250,10 @@ int main(int argc, char** argv) {
     kiln::prepareProcess();
     std::set_new_handler([] { kiln::outOfMemory(); });
     kiln::setTraceMode(kiln::traceModeOf(std::getenv("KILN_TRACE")));
+    if (int mode = kiln::profileModeOf(std::getenv("KILN_PROFILE"))) {
+        kiln::startProfile(mode == 1);
+        std::atexit([] { kiln::printProfile(stderr); });
+    }
     Invocation inv{argc, argv, 0};
     kiln::runWithLargeStack(body, &inv);
     return inv.status;  // exit flushes and checks standard output

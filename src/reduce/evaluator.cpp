@@ -39,7 +39,6 @@ KILN_HOT void Machine::dropSlots(const Activation& a, uint32_t slots) {
 // Releases the top activation's values; answers its continuation (owned,
 // null for the activation below).
 Cell* Machine::popActivation() {
-    if (gProfiling) profileLeave();
     Activation& a = acts.back();
     for (size_t i = a.base; i < vals.size(); ++i)
         if (vals[i]) decRef(vals[i]);
@@ -54,6 +53,7 @@ Cell* Machine::popActivation() {
 bool Machine::finish(Cell* v) {
     Cell* k0 = popActivation();
     if (!k0 && rawIsNormal(v)) {
+        profileDelivered(acts.size());
         vals.push_back(v);
         return true;
     }
@@ -65,7 +65,6 @@ bool Machine::finish(Cell* v) {
 // A call of the definition r with normal arguments becomes an activation
 // that returns to the current continuation.
 void Machine::enter(Resolution* r, Cell* const* args, int m) {
-    if (gProfiling) profileEnter(rowOf(r));
     const Code* code = codeOf(r);
     acts.push_back(Activation{code, 0, static_cast<uint32_t>(vals.size()), k.release()});
     for (int i = 0; i < m; ++i) {
@@ -136,7 +135,7 @@ void Machine::run() {
                     return;
                 }
                 if (in.callee->recorded) enteringDefinition(in.callee->name);
-                if (gProfiling) (in.op == Op::TailCall ? profileTail : profileEnter)(rowOf(in.callee));
+                profileCall(in.callee, in.op == Op::TailCall, k.get(), acts.size());
                 const Code* callee = codeOf(in.callee);
                 uint32_t from = static_cast<uint32_t>(vals.size()) - in.n;
                 if (in.op == Op::TailCall) {
@@ -391,6 +390,7 @@ bool Machine::spliceCondition(Cell* top, int found) {
     Activation& a = acts.back();
     const Ins& br = a.code->ins[a.pc];
     if (br.op != Op::Branch) return false;
+    profileTaken(top, found);
     std::vector<Cell*> gs;
     for (Cell* kc = top; gs.size() < static_cast<size_t>(found); kc = rawRight(rawLeft(kc)))
         gs.push_back(rawRight(kc));

@@ -140,6 +140,7 @@ void Machine::contract() {
             }
             Cell* vals[26];
             vals[letter] = args[2];
+            profileLambda(x.get(), k.get(), acts.size());
             CellRef body(args[1]);
             x = CellRef::adopt(substituteRaw(body.get(), vals, uint32_t{1} << letter));
             return;
@@ -188,6 +189,7 @@ void Machine::contract() {
         }
         case HeadKind::Defined: {
             if (r->recorded) enteringDefinition(r->name);
+            profileCall(r, false, k.get(), acts.size());
             const CellRef& body = r->entry->second;
             if (compiled && r->params == m) {
                 bool normal = true;
@@ -219,7 +221,6 @@ void Machine::contract() {
                     mask |= uint32_t{1} << letter;
                     b = rawRight(b);
                 }
-                if (gProfiling) profileGraphCall(rowOf(r));
                 CellRef hold = std::move(x);
                 x = CellRef::adopt(substituteRaw(b, vals, mask));
                 return;
@@ -237,7 +238,6 @@ void Machine::contract() {
                 x = makeAtom(")" + r->name);
                 return;
             }
-            if (gProfiling) profileGraphCall(rowOf(r));
             CellRef memo = makePair(makeAtom("]" + r->name), body);
             r->entry->second = memo;
             x = std::move(memo);
@@ -252,6 +252,7 @@ void Machine::contract() {
 // The focus is a value: the frame ((B c) g) on top continues with c applied
 // to (g v). Frame cells owned by nobody else are recycled.
 void Machine::returnValue() {
+    profileReturn(k.get(), acts.size());
     Cell* kc = k.release();
     if (!rawIsPair(kc) || !rawIsPair(rawLeft(kc))) assertionFailed("b", __LINE__);
     Cell* inner = rawLeft(kc);
@@ -370,6 +371,7 @@ void Machine::stepOnce() {
             if (found == n || !rawIsAtom(kc) || !spliceCondition(k.get(), found)) break;
         }
         if (found == n) {
+            profileTaken(k.get(), n);
             CellRef y = std::move(x);
             Cell* kk = k.get();
             for (int i = 0; i < n; ++i) {
@@ -426,15 +428,7 @@ CellRef substitute(const CellRef& term, const CellRef& value, char letter) {
 
 CellRef evaluate(CellRef e) {
     if (!gAtoms) gAtoms = new Atoms;
-    startProfileIfWanted();
-    // Activations an evaluation leaves unfinished (steps ran out, a cycle)
-    // end with it in the profile.
-    struct Unwind {
-        size_t depth = gProfiling ? profileDepth() : 0;
-        ~Unwind() {
-            if (gProfiling) profileUnwind(depth);
-        }
-    } unwind;
+    ProfileScope profiled;
     Machine mc;
     mc.k = atoms().I;
     mc.x = std::move(e);
@@ -444,10 +438,10 @@ CellRef evaluate(CellRef e) {
     mc.budgetStart = start;
     for (;;) {
         if (rawIsAtom(mc.k.get()) && rawIsNormal(mc.x.get())) {
+            profileDelivered(mc.acts.size());
             if (mc.acts.empty()) return std::move(mc.x);
             // The normal form goes to the activation waiting for it.
             mc.vals.push_back(mc.x.release());
-            if (gProfiling) profileResume();
             mc.run();
             if (mc.outOfSteps) return atoms().Z;
             continue;

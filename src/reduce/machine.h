@@ -91,15 +91,10 @@ struct Resolution {
     int params = -1;                  // Defined: leading lambdas over letters (at most 10), else -1
     std::string name;                 // the definition's key
     DefinitionTable::iterator entry;  // valid for Memo and Defined
-    int profileRow = -1;              // KILN_PROFILE's row, once asked for
     std::unique_ptr<Code, CodeDeleter> code;  // Defined with parameters: its compiled form, once made
 };
 
 Resolution* resolve(Cell* head);
-inline int rowOf(Resolution* r) {
-    if (r->profileRow < 0) r->profileRow = profileRow(r->name);
-    return r->profileRow;
-}
 // The letter a single-letter atom names (0 for a), else -1.
 int letterOf(const Cell* p);
 // A name bound to a normal atom (`+` to `plus`, `;` to `I`) stands for that

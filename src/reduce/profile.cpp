@@ -1,23 +1,21 @@
-// KILN_PROFILE: who the steps, cells and time of an evaluation belong to.
-//
-// A shadow stack follows the compiled activations: steps are charged to the
-// activation on top, or to the definition the graph engine instantiated last.
-// Inclusive figures run from a compiled activation's start to its end (the
-// outermost one when a definition recurses); a definition entered by the
-// graph engine has no end the engine could see, so there its inclusive
-// figures are its self figures.
+// The profile per definition: a stack of running activations beside the
+// evaluators' own, charged with the steps, cells and time spent while each
+// is on top (reduce/profile.h; what inclusive means: docs/design/engine.md).
 #include "reduce/profile.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
-#include "cells/cell.h"
-#include "reduce/engine.h"
+#include "reduce/machine.h"
+
+#if defined(__x86_64__)
+#include <x86intrin.h>
+#endif
 
 namespace kiln::reduce {
 
@@ -25,165 +23,313 @@ bool gProfiling = false;
 
 namespace {
 
+bool gTimes = true;
+
+inline uint64_t ticks() {
+#if defined(__x86_64__)
+    return __rdtsc();
+#else
+    return static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+#endif
+}
+
+// What one definition (or lambda, or the main expression) has cost.
 struct Row {
     std::string name;
-    uint64_t calls = 0, selfSteps = 0, inclSteps = 0, selfCells = 0, inclCells = 0;
-    uint64_t selfTime = 0;  // nanoseconds
-    uint64_t depth = 0;     // compiled activations of the row running
-    uint64_t startSteps = 0, startCells = 0;
+    uint64_t calls = 0;
+    uint64_t selfSteps = 0, inclSteps = 0;
+    uint64_t selfCells = 0, inclCells = 0;
+    uint64_t selfTicks = 0, inclTicks = 0;
+    // Activations of it now running; the inclusive counts run from the
+    // outermost one's start, so a recursion is counted once.
+    uint64_t active = 0;
+    uint64_t startSteps = 0, startCells = 0, startTicks = 0;
 };
 
-struct Frame {
-    int row;
-    int previous;  // the row charged before the activation began
+// A running activation: whose, and the continuation its value goes to.
+struct Entry {
+    uint32_t row;
+    size_t depth;
+    const Cell* k;
 };
 
-struct Profile {
-    bool bySteps = false;
-    std::vector<Row> rows;
-    std::unordered_map<std::string, int> index;
-    std::vector<Frame> frames;
-    int current = 0;
-    uint64_t steps = 0, cells = 0, time = 0;  // at the last charge
-} * gProfile = nullptr;
+std::vector<Row> gRows;
+std::vector<Entry> gStack;  // gStack[0] is the main expression's, for good
+size_t gBase = 1;           // the running evaluation's first entry
+uint64_t gMarkSteps = 0, gMarkCells = 0, gMarkTicks = 0;
+std::chrono::steady_clock::time_point gStartTime;
+bool gStarted = false;
+bool gEvaluating = false;
 
-uint64_t nowNs() {
-    return static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count());
+std::unordered_map<const Resolution*, std::pair<uint64_t, uint32_t>> gDefinitionRows;  // epoch, row
+std::unordered_map<std::string, uint32_t> gRowsByName;
+std::unordered_map<const Cell*, uint32_t> gLambdaRows;  // the (\ p) cell of each lambda seen
+std::unordered_map<const Cell*, std::string> gLambdaNames;
+size_t gIndexedDefinitions = static_cast<size_t>(-1);
+uint64_t gIndexedEpoch = 0;
+
+uint32_t rowNamed(const std::string& name) {
+    auto it = gRowsByName.find(name);
+    if (it != gRowsByName.end()) return it->second;
+    uint32_t id = static_cast<uint32_t>(gRows.size());
+    gRows.emplace_back();
+    gRows.back().name = name;
+    gRowsByName.emplace(name, id);
+    return id;
 }
-uint64_t stepsNow() { return engineStats().steps; }
-uint64_t cellsNow() { return cellStats().allocated; }
 
-// What ran since the last charge belongs to the current row.
+// Charges what was spent since the last mark to the activation on top.
 void charge() {
-    Profile& p = *gProfile;
-    uint64_t s = stepsNow(), c = cellsNow(), t = p.bySteps ? 0 : nowNs();
-    Row& r = p.rows[p.current];
-    r.selfSteps += s - p.steps;
-    r.selfCells += c - p.cells;
-    r.selfTime += t - p.time;
-    if (r.depth == 0) {
-        r.inclSteps += s - p.steps;
-        r.inclCells += c - p.cells;
-    }
-    p.steps = s, p.cells = c, p.time = t;
+    uint64_t s = gStats.steps, c = cellStats().allocated, t = ticks();
+    Row& r = gRows[gStack.back().row];
+    r.selfSteps += s - gMarkSteps;
+    r.selfCells += c - gMarkCells;
+    r.selfTicks += t - gMarkTicks;
+    gMarkSteps = s;
+    gMarkCells = c;
+    gMarkTicks = t;
 }
 
-void begin(int row) {
-    Row& r = gProfile->rows[row];
-    ++r.calls;
-    if (r.depth++ == 0) r.startSteps = gProfile->steps, r.startCells = gProfile->cells;
-}
-void end(int row) {
-    Row& r = gProfile->rows[row];
-    if (--r.depth == 0) {
-        r.inclSteps += gProfile->steps - r.startSteps;
-        r.inclCells += gProfile->cells - r.startCells;
-    }
-}
-
-void printProfile() {
-    Profile& p = *gProfile;
+void push(uint32_t row, const Cell* k, size_t depth) {
     charge();
-    std::vector<Row*> rows;
-    uint64_t total = 0, totalTime = 0;
-    for (Row& r : p.rows) {
-        // The activations still running at exit end here.
-        while (r.depth) end(static_cast<int>(&r - p.rows.data()));
-        total += r.selfSteps;
-        totalTime += r.selfTime;
-        if (r.calls || r.selfSteps || &r == p.rows.data()) rows.push_back(&r);
+    Row& r = gRows[row];
+    ++r.calls;
+    if (r.active++ == 0) {
+        r.startSteps = gMarkSteps;
+        r.startCells = gMarkCells;
+        r.startTicks = gMarkTicks;
     }
-    Row& main = p.rows[0];
-    main.inclSteps = total;
-    main.inclCells = cellsNow();
-    auto key = [&](const Row* r) { return p.bySteps ? r->selfSteps : r->selfTime; };
-    std::stable_sort(rows.begin(), rows.end(), [&](const Row* a, const Row* b) {
-        if (key(a) != key(b)) return key(a) > key(b);
-        return a->name < b->name;
-    });
-    uint64_t whole = p.bySteps ? total : totalTime;
-    std::fprintf(stderr, "kiln profile (share of %s, self first):\n", p.bySteps ? "steps" : "time");
-    std::fprintf(stderr, "%7s %10s %12s %12s %12s %12s  %s\n", "share", "calls", "self steps", "incl steps",
-                 "self cells", "incl cells", "definition");
-    for (const Row* r : rows) {
-        double share = whole ? 100.0 * static_cast<double>(key(r)) / static_cast<double>(whole) : 0.0;
-        std::fprintf(stderr, "%6.1f%% %10llu %12llu %12llu %12llu %12llu  %s\n", share,
-                     static_cast<unsigned long long>(r->calls), static_cast<unsigned long long>(r->selfSteps),
-                     static_cast<unsigned long long>(r->inclSteps), static_cast<unsigned long long>(r->selfCells),
-                     static_cast<unsigned long long>(r->inclCells), r->name.c_str());
+    gStack.push_back(Entry{row, depth, k});
+}
+
+// Ends the top activation; what it spent is charged already.
+void pop() {
+    Row& r = gRows[gStack.back().row];
+    if (--r.active == 0) {
+        r.inclSteps += gMarkSteps - r.startSteps;
+        r.inclCells += gMarkCells - r.startCells;
+        r.inclTicks += gMarkTicks - r.startTicks;
     }
+    gStack.pop_back();
+}
+
+void enterRow(uint32_t row, bool tail, const Cell* k, size_t depth) {
+    if (gStack.size() > gBase) {
+        Entry& top = gStack.back();
+        if (tail || (top.k == k && top.depth == depth)) {
+            // A tail call: the running activation is replaced.
+            Entry e = top;
+            charge();
+            pop();
+            push(row, e.k, e.depth);
+            return;
+        }
+    }
+    push(row, k, depth);
+}
+
+// The lambdas of every definition by their (\ p) cell: the definition's
+// name, the letter and the place among the body's lambdas, left to right
+// (the definition's own parameters are not counted).
+void indexLambdas() {
+    DefinitionTable& defs = definitionTable();
+    gIndexedDefinitions = defs.size();
+    gIndexedEpoch = definitionsEpoch();
+    gLambdaNames.clear();
+    std::unordered_set<const Cell*> seen;
+    std::vector<const Cell*> work;
+    for (auto& [key, body] : defs) {
+        const Cell* b = body.get();
+        std::string owner = key.empty() ? "[main]" : key;
+        // The main expression's own lambda is the main expression's entry.
+        for (; b && shapeOf(const_cast<Cell*>(b)) == 'u'; b = rawRight(b))
+            if (key.empty()) gLambdaNames.emplace(rawLeft(b), owner);
+        if (!b) continue;
+        int count = 0;
+        work.assign(1, b);
+        while (!work.empty()) {
+            const Cell* c = work.back();
+            work.pop_back();
+            if (!rawIsPair(c) || !seen.insert(c).second) continue;
+            if (shapeOf(const_cast<Cell*>(c)) == 'u') {
+                const Cell* lp = rawLeft(c);
+                const Cell* p = rawRight(lp);
+                std::string letter = rawIsAtom(p) ? std::string(rawText(p)) : "?";
+                gLambdaNames.emplace(lp, owner + " \\" + letter + "#" + std::to_string(++count));
+            }
+            work.push_back(rawRight(c));
+            work.push_back(rawLeft(c));
+        }
+    }
+}
+
+std::string lambdaName(const Cell* lp) {
+    auto it = gLambdaNames.find(lp);
+    if (it == gLambdaNames.end() &&
+        (definitionTable().size() != gIndexedDefinitions || definitionsEpoch() != gIndexedEpoch)) {
+        indexLambdas();
+        it = gLambdaNames.find(lp);
+    }
+    return it == gLambdaNames.end() ? std::string("[lambda]") : it->second;
+}
+
+// Ends the entries of the running evaluation from the top while keep says no.
+template <class F>
+void popWhile(F end) {
+    bool charged = false;
+    while (gStack.size() > gBase && end(gStack.back())) {
+        if (!charged) charge();
+        charged = true;
+        pop();
+    }
+}
+
+std::string percent(uint64_t part, uint64_t whole) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f%%", whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0);
+    return buf;
 }
 
 }  // namespace
 
-void startProfileIfWanted() {
-    static bool read = false;
-    if (read) return;
-    read = true;
-    const char* e = std::getenv("KILN_PROFILE");
-    if (!e || !*e) return;
-    gProfile = new Profile;
-    gProfile->bySteps = std::strcmp(e, "steps") == 0;
-    gProfile->rows.push_back(Row{"[main]"});
-    gProfile->rows[0].calls = 1;
-    setCellCounting(true);
-    gProfile->steps = stepsNow();
-    gProfile->cells = cellsNow();
-    gProfile->time = gProfile->bySteps ? 0 : nowNs();
-    gProfiling = true;
-    std::atexit(printProfile);
+void profileCallSlow(const Resolution* r, bool tail, const Cell* k, size_t depth) {
+    if (!r->recorded && !r->name.empty()) return;  // the prelude's capitals and operators count as their caller's
+    auto it = gDefinitionRows.find(r);
+    uint32_t row;
+    if (it != gDefinitionRows.end() && it->second.first == r->epoch) {
+        row = it->second.second;
+    } else {
+        row = rowNamed(r->name.empty() ? std::string("[main]") : r->name);
+        gDefinitionRows[r] = {r->epoch, row};
+    }
+    enterRow(row, tail, k, depth);
 }
 
-int profileRow(const std::string& name) {
-    auto [it, fresh] = gProfile->index.try_emplace(name, static_cast<int>(gProfile->rows.size()));
-    if (fresh) gProfile->rows.push_back(Row{name});
-    return it->second;
+void profileLambdaSlow(const Cell* application, const Cell* k, size_t depth) {
+    const Cell* lp = rawLeft(rawLeft(application));
+    auto it = gLambdaRows.find(lp);
+    uint32_t row;
+    if (it != gLambdaRows.end() && gIndexedEpoch == definitionsEpoch()) {
+        row = it->second;
+    } else {
+        row = rowNamed(lambdaName(lp));
+        gLambdaRows[lp] = row;
+    }
+    enterRow(row, false, k, depth);
 }
 
-void profileEnter(int row) {
-    charge();
-    gProfile->frames.push_back(Frame{row, gProfile->current});
-    gProfile->current = row;
-    begin(row);
+void profileReturnSlow(const Cell* frame, size_t depth) {
+    popWhile([&](const Entry& e) { return e.depth > depth || (e.k == frame && e.depth == depth); });
 }
 
-void profileTail(int row) {
-    charge();
-    if (gProfile->frames.empty()) return profileEnter(row);
-    Frame& f = gProfile->frames.back();
-    end(f.row);
-    f.row = row;
-    gProfile->current = row;
-    begin(row);
+void profileDeliveredSlow(size_t depth) {
+    popWhile([&](const Entry& e) { return e.depth >= depth; });
 }
 
-void profileLeave() {
-    charge();
-    if (gProfile->frames.empty()) return;
-    Frame f = gProfile->frames.back();
-    gProfile->frames.pop_back();
-    end(f.row);
-    gProfile->current = f.previous;
+void profileTakenSlow(const Cell* top, int frames) {
+    const Cell* kc = top;
+    for (int i = 0; i < frames && rawIsPair(kc) && rawIsPair(rawLeft(kc)); ++i) {
+        popWhile([&](const Entry& e) { return e.k == kc; });
+        kc = rawRight(rawLeft(kc));
+    }
 }
 
-void profileGraphCall(int row) {
-    charge();
-    gProfile->current = row;
-    ++gProfile->rows[row].calls;
+size_t profileOpen() {
+    if (!gEvaluating) {
+        // Loading the program is not the program's work: counting starts
+        // with the first evaluation.
+        gEvaluating = true;
+        gMarkSteps = gStats.steps;
+        gMarkCells = cellStats().allocated;
+        gMarkTicks = ticks();
+        gStartTime = std::chrono::steady_clock::now();
+        gRows[0].startSteps = gMarkSteps;
+        gRows[0].startCells = gMarkCells;
+        gRows[0].startTicks = gMarkTicks;
+    }
+    size_t base = gBase;
+    gBase = gStack.size();
+    return base;
 }
 
-size_t profileDepth() { return gProfile->frames.size(); }
-
-void profileUnwind(size_t depth) {
-    while (gProfile->frames.size() > depth) profileLeave();
-}
-
-void profileResume() {
-    if (gProfile->frames.empty()) return;
-    charge();
-    gProfile->current = gProfile->frames.back().row;
+void profileClose(size_t base) {
+    popWhile([](const Entry&) { return true; });
+    gBase = base;
 }
 
 }  // namespace kiln::reduce
+
+namespace kiln {
+
+using namespace reduce;
+
+int profileModeOf(const char* value) {
+    if (!value || !*value || std::strcmp(value, "0") == 0) return 0;
+    return std::strcmp(value, "steps") == 0 ? 2 : 1;
+}
+
+void startProfile(bool times) {
+    if (gStarted) return;
+    gStarted = true;
+    gTimes = times;
+    setCellCounting(true);
+    gStartTime = std::chrono::steady_clock::now();
+    gMarkSteps = gStats.steps;
+    gMarkCells = cellStats().allocated;
+    gMarkTicks = ticks();
+    uint32_t main = rowNamed("[main]");
+    gRows[main].active = 1;
+    gRows[main].startSteps = gMarkSteps;
+    gRows[main].startCells = gMarkCells;
+    gRows[main].startTicks = gMarkTicks;
+    gStack.push_back(Entry{main, 0, nullptr});
+    gBase = 1;
+    gProfiling = true;
+}
+
+void printProfile(std::FILE* out) {
+    if (!gStarted) return;
+    gProfiling = false;
+    if (!gEvaluating) gMarkCells = cellStats().allocated, gRows[0].startCells = gMarkCells;
+    // Whatever still runs (an error report, a stop, `exit`) ends here.
+    charge();
+    while (!gStack.empty()) pop();
+    const Row& main = gRows[0];
+    uint64_t steps = main.inclSteps, total = main.inclTicks;
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - gStartTime).count();
+    std::vector<const Row*> rows;
+    for (const Row& r : gRows)
+        if (r.calls || &r == &main) rows.push_back(&r);
+    std::stable_sort(rows.begin(), rows.end(), [](const Row* a, const Row* b) {
+        if (gTimes && a->selfTicks != b->selfTicks) return a->selfTicks > b->selfTicks;
+        if (a->selfSteps != b->selfSteps) return a->selfSteps > b->selfSteps;
+        return a->name < b->name;
+    });
+    std::string text = "kiln profile: " + std::to_string(steps) + " steps";
+    if (gTimes) {
+        char buf[48];
+        std::snprintf(buf, sizeof buf, ", %.3f s", seconds);
+        text += buf;
+    }
+    text += "\n";
+    char line[256];
+    if (gTimes)
+        text += "   time    incl      calls   self steps   incl steps        cells  definition\n";
+    else
+        text += "     calls   self steps   incl steps        cells  definition\n";
+    for (const Row* r : rows) {
+        unsigned long long calls = r->calls, self = r->selfSteps, incl = r->inclSteps, cells = r->selfCells;
+        if (gTimes)
+            std::snprintf(line, sizeof line, "%7s %7s %10llu %12llu %12llu %12llu  ", percent(r->selfTicks, total).c_str(),
+                          percent(r->inclTicks, total).c_str(), calls, self, incl, cells);
+        else
+            std::snprintf(line, sizeof line, "%10llu %12llu %12llu %12llu  ", calls, self, incl, cells);
+        text += line;
+        text += r->name;
+        text += "\n";
+    }
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fflush(out);
+}
+
+}  // namespace kiln
