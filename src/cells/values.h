@@ -24,6 +24,14 @@ inline bool isReal(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == ' '; }
 // source order, as borrowed pointers: out[0] = a1 ... out[n-1] = an.
 void spineArguments(Cell* app, int n, Cell** out);
 
+// The text between a literal's outer brackets ("[ab]" -> "ab"); a literal
+// without its closing bracket loses only the opening one.
+inline std::string_view innerText(const Cell* literal) {
+    std::string_view t = atomText(literal);
+    if (t.size() >= 2 && t.back() == ']') return t.substr(1, t.size() - 2);
+    return t.substr(t.empty() ? 0 : 1);
+}
+
 // Calls visit on each atom of a tree of pairs (a text: literals joined by
 // pairs), left to right, without recursion; stops at the first visit that
 // answers false and answers whether every visit answered true.

@@ -20,12 +20,6 @@ bool isAtomNamed(const Cell* c, const char* name) {
     return rawIsAtom(c) && std::strcmp(rawText(c), name) == 0;
 }
 
-std::string_view innerText(const Cell* literal) {
-    std::string_view t = atomText(literal);
-    if (t.size() >= 2 && t.back() == ']') return t.substr(1, t.size() - 2);
-    return t.substr(t.empty() ? 0 : 1);
-}
-
 CellRef makeLiteral(std::string_view inner) {
     std::string t;
     t.reserve(inner.size() + 2);

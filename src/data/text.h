@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "cells/cell.h"
+#include "cells/values.h"
 
 namespace kiln::data {
 
@@ -33,9 +34,6 @@ namespace kiln::data {
 
 bool isText(Cell* c);      // carries the data mark
 bool isLiteral(Cell* c);   // an atom whose first byte is '['
-// The text between the outer brackets ("[ab]" -> "ab"); a literal without
-// its closing bracket loses only the opening one.
-std::string_view innerText(const Cell* literal);
 CellRef makeLiteral(std::string_view inner);  // "[" + inner + "]"
 
 // Walks the elements of an inner text. A '[' with a matching ']' opens a

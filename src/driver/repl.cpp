@@ -146,24 +146,16 @@ std::string programOf(const std::string& main, const std::vector<Definition>& de
     return text;
 }
 
-// Loads and compiles the program; false after a report.
-bool loadAndCompile(const std::string& text) {
+// Loads and compiles the program; false after a report (none when report
+// is false).
+bool loadAndCompile(const std::string& text, bool report = true) {
     loadPrelude();
     ErrorRecord record;
     loadDefinitions(record, text);
     if (record.empty()) compileDefinitions(record);
     if (record.empty()) return true;
-    printReport(record);
+    if (report) printReport(record);
     return false;
-}
-
-// Whether the program loads and compiles, reporting nothing.
-bool compiles(const std::string& text) {
-    loadPrelude();
-    ErrorRecord record;
-    loadDefinitions(record, text);
-    if (record.empty()) compileDefinitions(record);
-    return record.empty();
 }
 
 void show(const CellRef& value) {
@@ -225,7 +217,7 @@ bool addDefinitions(Session& session, const std::vector<Definition>& added, bool
         session.definitions = std::move(next);
         return true;
     }
-    if (!compiles(programOf(mainUsing(added), next))) {
+    if (!loadAndCompile(programOf(mainUsing(added), next), false)) {
         std::vector<Definition> kept;
         for (const Definition& d : added) {
             if (loadAndCompile(programOf(mainUsing({d}), next))) {

@@ -32,15 +32,6 @@ struct PrivateTables {
     NameSet nullary;
 };
 
-// A literal's inner text: "[ab]" -> "ab".
-std::string_view literalInner(Cell* literal) {
-    std::string_view t = atomText(literal);
-    if (t.empty() || t[0] != '[') return std::string_view();
-    t.remove_prefix(1);
-    if (!t.empty() && t.back() == ']') t.remove_suffix(1);
-    return t;
-}
-
 // The joined text of a pair of texts (a text built with "-"): the inner
 // texts of its literals, left to right. Annotation records the total length
 // of a text below 2^26 bytes in its span; a longer one (or one built by
@@ -48,7 +39,7 @@ std::string_view literalInner(Cell* literal) {
 bool joinedPairText(Cell* text, std::string& out) {
     if (rawSpan(text) < 2) return false;
     return forEachLeaf(text, [&](Cell* c) {
-        out.append(literalInner(c));
+        if (rawFirst(c) == '[') out.append(innerText(c));
         return true;
     });
 }
@@ -69,7 +60,7 @@ bool sourceText(Cell* value, std::string_view& out, std::string& joined) {
             }
             std::string_view t = atomText(value);
             if (t.empty() || t[0] != '[') return false;
-            out = literalInner(value);
+            out = innerText(value);
             return true;
         }
         case 'i': {

@@ -55,7 +55,7 @@ CellRef buck(CellRef app) {
     }
     case 'u': {
         if (!rawIsAtom(x)) return CellRef(rawLeft(x));
-        std::string_view inner = data::innerText(x);
+        std::string_view inner = innerText(x);
         if (inner.empty()) return undefined();
         return makeText('u', inner.substr(0, firstElementLength(inner)));
     }
@@ -84,7 +84,7 @@ CellRef wave(CellRef app) {
     }
     case 'u': {
         if (!rawIsAtom(x)) return CellRef(rawRight(x));
-        std::string_view inner = data::innerText(x);
+        std::string_view inner = innerText(x);
         if (inner.empty()) return undefined();
         return makeText('u', inner.substr(firstElementLength(inner)));
     }
