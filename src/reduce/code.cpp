@@ -2,6 +2,7 @@
 // resolved heads, real branches, calls and the subterms left to the graph
 // engine, instruction by instruction.
 #include <algorithm>
+#include <unordered_set>
 
 #include "reduce/machine.h"
 
@@ -25,6 +26,11 @@ bool isPlainOperand(Cell* e, const Scope& scope) {
     if (l >= 0) return scope[l] >= 0;
     return rawFreeVariables(e) == 0 && rawIsNormal(e);
 }
+
+}  // namespace
+// A constant lambda of a compiled body: it gets code when first applied.
+void lambdaSeen(Cell* lam);
+namespace {
 
 class Compiler {
 public:
@@ -59,6 +65,7 @@ public:
         if (rawFreeVariables(e) == 0 && rawIsNormal(e)) {
             Ins in = make(Op::Const);
             in.cell = e;
+            if (shapeOf(e) == 'u') lambdaSeen(e);
             add(in, tail);
             return;
         }
@@ -87,6 +94,12 @@ public:
                 return;
             }
         }
+        if (m > 0 && gPairOk && rawIsAtom(h) && letterOf(h) >= 0 && scope_[letterOf(h)] >= 0) {
+            // A parameter's value applied to arguments that are computed.
+            emit(h, false, (tail ? 0 : live) | usesOf(args, 0, m));
+            emitApplication(e, args, 0, m, tail, live);
+            return;
+        }
         if (m > 0 && rawIsAtom(h) && letterOf(h) < 0 && headIsConstructor(h) && rawArityOf(h) > m &&
             ctx != Ctx::Condition) {
             emitConstruct(e, h, args, m, tail, live);
@@ -96,21 +109,34 @@ public:
         Resolution* r = rawIsAtom(h) && letterOf(h) < 0 ? resolveAlias(h, &reached) : nullptr;
         // A constructor takes its arguments unevaluated: left to the graph engine.
         if (r && headIsConstructor(reached)) r = nullptr;
-        bool builtin = r && r->kind == HeadKind::Builtin && r->arity == m;
-        bool call = r && r->kind == HeadKind::Defined && r->params == m;
-        if (builtin || call) {
-            uint32_t after = tail ? 0 : live;
-            for (int i = 0; i < m; ++i) {
-                uint32_t later = after;
-                for (int j = i + 1; j < m; ++j) later |= uses(args[j]);
-                emit(args[i], false, later);
-            }
-            Ins in = make(builtin ? Op::Builtin : tail ? Op::TailCall : Op::Call);
-            in.n = static_cast<uint8_t>(m);
+        int wants = !r ? -1 : r->kind == HeadKind::Builtin ? r->arity : r->kind == HeadKind::Defined ? r->params : -1;
+        if (wants > 0 && wants <= m) {
+            // A call, and then its value applied to the arguments left over.
+            bool builtin = r->kind == HeadKind::Builtin;
+            bool last = wants == m;
+            uint32_t after = (tail ? 0 : live) | usesOf(args, wants, m);
+            for (int i = 0; i < wants; ++i) emit(args[i], false, after | usesOf(args, i + 1, wants));
+            Ins in = make(builtin ? Op::Builtin : tail && last ? Op::TailCall : Op::Call);
+            in.n = static_cast<uint8_t>(wants);
             in.cell = reached;
             in.handler = builtin ? r->handler : nullptr;
             in.callee = r;
-            add(in, tail && builtin);
+            add(in, tail && builtin && last);
+            if (!last) emitApplication(e, args, wants, m, tail, live);
+            return;
+        }
+        if (r && r->kind == HeadKind::Defined && wants > m && m > 0 && ctx != Ctx::Condition) {
+            // A definition given too few arguments: its partial application,
+            // the arguments evaluated left to right.
+            emitConstruct(e, h, args, m, false, live, tail);
+            return;
+        }
+        if (r && r->kind == HeadKind::Defined && wants < 0 && m > 0) {
+            // A constant's value applied to arguments.
+            Ins in = make(Op::General);
+            in.cell = h;
+            code_.ins.push_back(in);
+            emitApplication(e, args, 0, m, tail, live);
             return;
         }
         Ins in = make(tail ? Op::TailGeneral : Op::General);
@@ -197,7 +223,9 @@ private:
     // A constructor's partial application: its arguments are evaluated left
     // to right as the graph engine does when no pending argument waits for
     // it. Its longest closed normal prefix is the body's own cell.
-    void emitConstruct(Cell* e, Cell* h, Cell* const* args, int m, bool tail, uint32_t live) {
+    void emitConstruct(Cell* e, Cell* h, Cell* const* args, int m, bool tail, uint32_t live,
+                       bool thenReturn = false) {
+        thenReturn = thenReturn || tail;
         if (tail) {
             Ins g = make(Op::Guard);
             g.cell = e;
@@ -224,7 +252,39 @@ private:
         Ins in = make(Op::Construct);
         in.n = static_cast<uint8_t>(m - j);
         in.cell = prefix;
-        add(in, tail);
+        add(in, thenReturn);
+    }
+
+    uint32_t usesOf(Cell* const* args, int from, int to) const {
+        uint32_t u = 0;
+        for (int i = from; i < to; ++i) u |= uses(args[i]);
+        return u;
+    }
+
+    // The value on top applied to args[from..m) of the application e, one at
+    // a time as the graph engine takes them: before each argument, a
+    // constructor reached takes the rest unevaluated; after it, the value
+    // is contracted when the argument saturates it.
+    void emitApplication(Cell* e, Cell* const* args, int from, int m, bool tail, uint32_t live) {
+        uint32_t after = tail ? 0 : live;
+        std::vector<size_t> exits;
+        for (int i = from; i < m; ++i) {
+            Ins check = make(Op::ApplyArg);
+            check.n = static_cast<uint8_t>(i);
+            check.k = static_cast<uint8_t>(m);
+            check.cell = e;
+            check.tail = tail;
+            for (int j = i; j < m; ++j) check.mask |= rawFreeVariables(args[j]);
+            check.drop = usesOf(args, i, m) & ~after;
+            exits.push_back(code_.ins.size());
+            code_.ins.push_back(check);
+            emit(args[i], false, after | usesOf(args, i + 1, m));
+            Ins one = make(Op::ApplyOne);
+            one.tail = tail && i == m - 1;
+            code_.ins.push_back(one);
+        }
+        if (!tail) code_.ins.push_back(make(Op::Settle));
+        for (size_t at : exits) code_.ins[at].target = static_cast<uint32_t>(code_.ins.size());
     }
 
     void emitBranch(Cell* c, Cell* x, Cell* y, bool tail, uint32_t live, Ctx ctx) {
@@ -329,32 +389,177 @@ private:
 
 }  // namespace
 
-Code* compileDefinition(Resolution* r) {
-    if (!gTruthChecked || gTruthEpoch != definitionsEpoch()) {
-        gTruthChecked = true;
-        gTruthEpoch = definitionsEpoch();
-        gTruthOk = preludeTruth();
-        gPairOk = gTruthOk && preludePair();
-        gFalseBody = gPairOk ? rawRight(lookupDefinition("H")) : nullptr;
-        gConnectives = gTruthOk ? preludeConnectives() : Connectives();
-    }
+namespace {
+
+// The prelude's truth values, pair and connectives, checked again after the
+// definitions changed.
+void checkPrelude() {
+    if (gTruthChecked && gTruthEpoch == definitionsEpoch()) return;
+    gTruthChecked = true;
+    gTruthEpoch = definitionsEpoch();
+    gTruthOk = preludeTruth();
+    gPairOk = gTruthOk && preludePair();
+    gFalseBody = gPairOk ? rawRight(lookupDefinition("H")) : nullptr;
+    gConnectives = gTruthOk ? preludeConnectives() : Connectives();
+}
+
+// The code of a body under params leading lambdas over letters.
+Code* compileLambdas(const CellRef& whole, int params) {
+    checkPrelude();
     auto* code = new Code;
-    code->body = r->entry->second;
-    code->params = code->slots = r->params;
-    Scope params;
-    params.fill(-1);
+    code->body = whole;
+    code->params = code->slots = params;
+    Scope scope;
+    scope.fill(-1);
     Cell* b = code->body.get();
-    for (int i = 0; i < r->params; ++i) {
-        params[letterOf(rawRight(rawLeft(b)))] = static_cast<int8_t>(i);
+    for (int i = 0; i < params; ++i) {
+        scope[letterOf(rawRight(rawLeft(b)))] = static_cast<int8_t>(i);
         b = rawRight(b);
     }
-    code->scopes.push_back(params);
+    code->scopes.push_back(scope);
     annotate(b);
     Compiler compiler(*code);
-    code->entryDrop = ((uint32_t{1} << r->params) - 1) & ~compiler.uses(b);
+    code->entryDrop = ((uint32_t{1} << params) - 1) & ~compiler.uses(b);
     compiler.emit(b, true, 0);
+    return code;
+}
+
+// Lambda values applied again and again (a function kept in a record, a
+// closure in a list, a constant lambda passed on) run from code of their
+// own. The cache holds the cells it has code for, so a cell's address
+// always names the same lambda; a cell is given code the second time it is
+// applied, so lambdas applied once (a stream's tail) cost one entry.
+struct LambdaEntry {
+    Cell* cell = nullptr;  // counted
+    Code* code = nullptr;
+};
+constexpr size_t kLambdaEntries = 512;
+LambdaEntry gLambdas[kLambdaEntries];
+uint64_t gLambdaEpoch = 0;
+
+size_t gLambdaCodes = 0;  // lambda codes made and not yet deleted
+constexpr size_t kMostLambdaCodes = 4 * kLambdaEntries;
+
+void deleteLambdaCode(Code* c) {
+    --gLambdaCodes;
+    delete c;
+}
+
+void releaseEntry(LambdaEntry& e) {
+    if (e.code) {
+        if (e.code->users == 0)
+            deleteLambdaCode(e.code);
+        else
+            e.code->orphan = true;
+    }
+    if (e.cell) decRef(e.cell);
+    e = LambdaEntry();
+}
+
+}  // namespace
+
+Code* compileDefinition(Resolution* r) {
+    Code* code = compileLambdas(r->entry->second, r->params);
     r->code.reset(code);
     return code;
 }
+
+int lambdaParameters(const Cell* lam) {
+    int k = 0;
+    while (k < 8 && shapeOf(lam) == 'u' && letterOf(rawRight(rawLeft(lam))) >= 0) {
+        ++k;
+        lam = rawRight(lam);
+    }
+    return k;
+}
+
+namespace {
+// The cache entry of a lambda cell's address; the cache is emptied when the
+// definitions changed, since the code resolved their names.
+LambdaEntry& lambdaEntry(const Cell* lam) {
+    if (gLambdaEpoch != definitionsEpoch()) {
+        for (LambdaEntry& e : gLambdas) releaseEntry(e);
+        gLambdaEpoch = definitionsEpoch();
+    }
+    return gLambdas[(reinterpret_cast<uintptr_t>(lam) >> 4) * 0x9E3779B97F4A7C15u >> 55];
+}
+}  // namespace
+
+namespace {
+// The closed lambdas written in the definitions' bodies (main's among them):
+// functions of the program text, which get their code when first applied.
+std::unordered_set<const Cell*> gTextLambdas;
+uint64_t gTextLambdasEpoch = 0;
+
+bool isTextLambda(const Cell* lam) {
+    if (gTextLambdasEpoch != definitionsEpoch()) {
+        gTextLambdasEpoch = definitionsEpoch();
+        gTextLambdas.clear();
+        std::unordered_set<const Cell*> seen;
+        std::vector<Cell*> todo;
+        for (auto& [name, body] : definitionTable()) todo.push_back(body.get());
+        while (!todo.empty()) {
+            Cell* c = todo.back();
+            todo.pop_back();
+            if (rawIsAtom(c) || !seen.insert(c).second) continue;
+            if (shapeOf(c) == 'u' && rawFreeVariables(c) == 0) gTextLambdas.insert(c);
+            todo.push_back(rawLeft(c));
+            todo.push_back(rawRight(c));
+        }
+    }
+    return gTextLambdas.count(lam) != 0;
+}
+
+// Whether a lambda is small enough for its code: the compiler walks a body
+// by recursion, and a lambda value may be as deep as the program made it.
+bool smallBody(Cell* lam) {
+    Cell* todo[64];
+    int n = 0, visits = 0;
+    todo[n++] = lam;
+    while (n > 0) {
+        Cell* c = todo[--n];
+        if (++visits > 2000) return false;
+        if (rawIsAtom(c)) continue;
+        if (n + 2 > 64) return false;
+        todo[n++] = rawLeft(c);
+        todo[n++] = rawRight(c);
+    }
+    return true;
+}
+}  // namespace
+
+Code* lambdaCode(Cell* lam, int k) {
+    LambdaEntry& e = lambdaEntry(lam);
+    if (e.cell != lam && isTextLambda(lam)) {
+        releaseEntry(e);
+        incRef(lam);
+        e.cell = lam;
+    }
+    if (e.cell == lam) {
+        if (!e.code) {
+            // Codes still running after the cache let go of them are kept:
+            // a deep recursion through fresh closures makes no more.
+            if (gLambdaCodes >= kMostLambdaCodes || !smallBody(lam)) return nullptr;
+            e.code = compileLambdas(CellRef(lam), k);
+            e.code->lambda = true;
+            ++gLambdaCodes;
+        }
+        return e.code;
+    }
+    releaseEntry(e);
+    incRef(lam);
+    e.cell = lam;
+    return nullptr;
+}
+
+void lambdaSeen(Cell* lam) {
+    LambdaEntry& e = lambdaEntry(lam);
+    if (e.cell == lam) return;
+    releaseEntry(e);
+    incRef(lam);
+    e.cell = lam;
+}
+
+void codeLeftSlow(Code* c) { deleteLambdaCode(c); }
 
 }  // namespace kiln::reduce

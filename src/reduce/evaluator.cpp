@@ -44,15 +44,25 @@ Cell* Machine::popActivation() {
         if (vals[i]) decRef(vals[i]);
     vals.resize(a.base);
     Cell* k0 = a.k0;
+    codeLeft(a.code);
     acts.pop_back();
     return k0;
+}
+
+// Whether the activation on top goes on applying the value it waits for
+// (an unsaturated lambda application may then stay unreduced).
+KILN_HOT bool Machine::takesApplication() const {
+    if (acts.empty()) return false;
+    const Activation& b = acts.back();
+    Op op = b.code->ins[b.pc].op;
+    return op == Op::ApplyArg || op == Op::Settle;
 }
 
 // The top activation's result is v (owned). Answers true when v went
 // straight to the activation below, which runs on.
 bool Machine::finish(Cell* v) {
     Cell* k0 = popActivation();
-    if (!k0 && rawIsNormal(v)) {
+    if (!k0 && (rawIsNormal(v) || takesApplication())) {
         profileDelivered(acts.size());
         vals.push_back(v);
         return true;
@@ -64,9 +74,9 @@ bool Machine::finish(Cell* v) {
 
 // A call of the definition r with normal arguments becomes an activation
 // that returns to the current continuation.
-void Machine::enter(Resolution* r, Cell* const* args, int m) {
-    const Code* code = codeOf(r);
+void Machine::enter(const Code* code, Cell* const* args, int m) {
     acts.push_back(Activation{code, 0, static_cast<uint32_t>(vals.size()), k.release()});
+    codeEntered(code);
     for (int i = 0; i < m; ++i) {
         incRef(args[i]);
         vals.push_back(args[i]);
@@ -143,12 +153,14 @@ void Machine::run() {
                         if (vals[i]) decRef(vals[i]);
                     std::copy(vals.begin() + from, vals.end(), vals.begin() + a->base);
                     vals.resize(a->base + in.n);
+                    codeLeft(a->code);
                     a->code = callee;
                     a->pc = 0;
                 } else {
                     acts.push_back(Activation{callee, 0, from, nullptr});
                     a = &acts.back();
                 }
+                codeEntered(callee);
                 vals.resize(a->base + callee->slots);
                 dropSlots(*a, callee->entryDrop);
                 break;
@@ -179,11 +191,74 @@ void Machine::run() {
             case Op::Apply: {
                 ++gStats.steps;
                 size_t from = vals.size() - in.n - 1;
-                Cell* t = applyValue(from);
-                if (rawIsNormal(t) || a->code->ins[a->pc].op == Op::Return) {
+                Cell* t = contractPrelude(from);
+                if (!pending.empty()) {
+                    Applied how = callValue(t, false, a, t);
+                    if (how == Applied::Entered) break;
+                    if (how == Applied::Stopped) return;
+                }
+                Op next = a->code->ins[a->pc].op;
+                if (rawIsNormal(t) || next == Op::Return || next == Op::ApplyArg || next == Op::Settle) {
                     vals.push_back(t);
                     break;
                 }
+                x = CellRef::adopt(t);
+                k = atoms().I;
+                return;
+            }
+            case Op::ApplyArg: {
+                // A constructor takes the rest of the application as it is.
+                Cell* f = vals.back();
+                if (!headIsConstructor(f)) break;
+                vals.pop_back();
+                Cell* rest[16];
+                int n = 0;
+                Cell* sp = in.cell;
+                for (int i = in.k; i-- > in.n;) {
+                    rest[n++] = rawRight(sp);
+                    sp = rawLeft(sp);
+                }
+                Cell* t = f;
+                while (n > 0) t = rawMakePair(t, instantiate(*a, in, rest[--n], in.mask));
+                dropSlots(*a, in.drop);
+                if (in.tail) {
+                    if (!finish(t)) return;
+                    a = &acts.back();
+                    break;
+                }
+                a->pc = in.target;
+                x = CellRef::adopt(t);
+                k = atoms().I;
+                return;
+            }
+            case Op::ApplyOne: {
+                ++gStats.steps;
+                pending.clear();
+                pending.push_back(vals.back());
+                vals.pop_back();
+                Cell* f = vals.back();
+                vals.pop_back();
+                Cell* t;
+                Applied how = callValue(f, in.tail, a, t);
+                if (how == Applied::Entered) break;
+                if (how == Applied::Stopped) return;
+                if (in.tail) {
+                    if (!finish(t)) return;
+                    a = &acts.back();
+                    break;
+                }
+                if (how == Applied::Value) {
+                    vals.push_back(t);
+                    break;
+                }
+                x = CellRef::adopt(t);
+                k = atoms().I;
+                return;
+            }
+            case Op::Settle: {
+                Cell* t = vals.back();
+                if (rawIsNormal(t)) break;
+                vals.pop_back();
                 x = CellRef::adopt(t);
                 k = atoms().I;
                 return;
@@ -218,23 +293,25 @@ void Machine::run() {
                     f = lam;
                     incRef(f);
                 }
-                while (!pending.empty()) {
-                    Cell* p = pending.back();
+                for (Cell*& p : pending)
                     if (!p) {
                         p = lam;
                         incRef(p);
                     }
-                    f = rawMakePair(f, p);
-                    pending.pop_back();
-                }
                 if (lam) decRef(lam);
+                if (!in.tail) a->pc = in.join;
+                if (!pending.empty()) {
+                    Applied how = callValue(f, in.tail, a, f);
+                    if (how == Applied::Entered) break;
+                    if (how == Applied::Stopped) return;
+                }
                 if (in.tail) {
                     if (!finish(f)) return;
                     a = &acts.back();
                     break;
                 }
-                a->pc = in.join;
-                if (rawIsNormal(f)) {
+                Op next = a->code->ins[a->pc].op;
+                if (rawIsNormal(f) || next == Op::Return || next == Op::ApplyArg || next == Op::Settle) {
                     vals.push_back(f);
                     break;
                 }
@@ -297,6 +374,121 @@ void Machine::run() {
             }
         }
     }
+}
+
+// Starts the code with its arguments at vals[from ..): a new activation, or
+// in tail position the running one replaced. False when the step budget or
+// Ctrl-C stops the evaluation.
+bool Machine::enterCode(const Code* code, uint32_t from, bool tail, Activation*& a) {
+    if (mustStop(budgetStart)) {
+        outOfSteps = true;
+        return false;
+    }
+    uint32_t n = static_cast<uint32_t>(vals.size()) - from;
+    if (tail) {
+        for (uint32_t i = a->base; i < from; ++i)
+            if (vals[i]) decRef(vals[i]);
+        std::copy(vals.begin() + from, vals.end(), vals.begin() + a->base);
+        vals.resize(a->base + n);
+        codeLeft(a->code);
+        a->code = code;
+        a->pc = 0;
+    } else {
+        acts.push_back(Activation{code, 0, from, nullptr});
+        a = &acts.back();
+    }
+    codeEntered(code);
+    vals.resize(a->base + code->slots);
+    dropSlots(*a, code->entryDrop);
+    return true;
+}
+
+// The normal value f (owned) applied to the normal arguments in pending,
+// the next last, all of which it takes. A definition, builtin or lambda
+// they saturate runs at once (Entered: its activation was started, its
+// value will come to the running one); one they leave unsaturated is
+// applied to them (Value, in out; for a lambda an application still to
+// reduce, which only ApplyArg, Settle and Return may take); anything else
+// is the application for the graph engine to reduce (Graph, in out).
+Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& out) {
+    Cell* own[16];
+    int n = 0;
+    Cell* h = f;
+    while (rawIsPair(h) && n < 16 && !rawDataMark(h)) {
+        own[n++] = rawRight(h);
+        h = rawLeft(h);
+    }
+    int given = n;  // arguments in the spine, innermost last in own
+    int need = -1;
+    const Code* code = nullptr;
+    Resolution* r = nullptr;
+    Handler handler = nullptr;
+    if (rawIsAtom(h) && n >= 2 && rawText(h)[0] == '\\' && rawText(h)[1] == 0) {
+        // ((((\ p) body) a1) .. aj): the lambda is own[n - 2]'s pair.
+        Cell* lam = f;
+        for (int i = 0; i < n - 2; ++i) lam = rawLeft(lam);
+        int k = gProfiling ? 0 : lambdaParameters(lam);
+        given = n - 2;
+        if (k > 0) {
+            need = k - given;
+            if (static_cast<int>(pending.size()) == need) {
+                code = lambdaCode(lam, k);
+                if (!code) need = -1;
+            }
+        }
+    } else if (rawIsAtom(h) && letterOf(h) < 0) {
+        r = resolve(h);
+        if (r->kind == HeadKind::Defined && r->params > 0) {
+            need = r->params - given;
+        } else if (r->kind == HeadKind::Builtin) {
+            need = r->arity - given;
+            handler = r->handler;
+        }
+    }
+    int m = static_cast<int>(pending.size());
+    if (need < 0 || m > need || (m == need && !code && !handler && !r)) {
+        // Left to the graph engine.
+        while (!pending.empty()) {
+            f = rawMakePair(f, pending.back());
+            pending.pop_back();
+        }
+        out = f;
+        return Applied::Graph;
+    }
+    if (m < need) {
+        while (!pending.empty()) {
+            f = rawMakePair(f, pending.back());
+            pending.pop_back();
+        }
+        out = f;
+        return Applied::Value;
+    }
+    if (handler) {
+        ++gStats.steps;
+        while (!pending.empty()) {
+            f = rawMakePair(f, pending.back());
+            pending.pop_back();
+        }
+        CellRef result = callBuiltin(r->name.c_str(), r->arity, handler, CellRef::adopt(f));
+        out = result.release();
+        return rawIsNormal(out) ? Applied::Value : Applied::Graph;
+    }
+    if (!code) {
+        if (r->recorded) enteringDefinition(r->name);
+        profileCall(r, tail, k.get(), acts.size());
+        code = codeOf(r);
+    }
+    uint32_t from = static_cast<uint32_t>(vals.size());
+    for (int i = given; i-- > 0;) {
+        incRef(own[i]);
+        vals.push_back(own[i]);
+    }
+    while (!pending.empty()) {
+        vals.push_back(pending.back());
+        pending.pop_back();
+    }
+    decRef(f);
+    return enterCode(code, from, tail, a) ? Applied::Entered : Applied::Stopped;
 }
 
 // Whether the graph engine's continuation for the top activation's result

@@ -98,6 +98,34 @@ void Machine::unfoldNumeral(Cell* numeral, Cell* argument) {
     x = apply(atoms().V, std::move(b), halfNumeral(t));
 }
 
+// The focus is a lambda of k parameters applied to a normal argument: when
+// the k - 1 frames on top hold its other arguments, all normal, it runs
+// from its code on all k (substituting them one by one would reduce the
+// same body). False when it does not.
+bool Machine::enterLambda(Cell* argument) {
+    Cell* lam = rawLeft(x.get());
+    int n = lambdaParameters(lam);
+    if (n == 0) return false;
+    Cell* args[8];
+    args[0] = argument;
+    Cell* kc = k.get();
+    for (int i = 1; i < n; ++i) {
+        if (!rawIsPair(kc) || !rawIsPair(rawLeft(kc))) return false;
+        Cell* g = rawRight(kc);
+        if (!rawIsPair(g) || !isTAtom(rawLeft(g)) || !rawIsNormal(rawRight(g))) return false;
+        args[i] = rawRight(g);
+        kc = rawRight(rawLeft(kc));
+    }
+    const Code* code = lambdaCode(lam, n);
+    if (!code) return false;
+    CellRef hold = std::move(x);
+    CellRef frames = std::move(k);
+    k = CellRef(kc);
+    enter(code, args, n);
+    x = atoms().I;
+    return true;
+}
+
 void Machine::contract() {
     // The spine of the saturated focus: head and arguments, outermost last.
     Cell* args[16];
@@ -141,6 +169,7 @@ void Machine::contract() {
             Cell* vals[26];
             vals[letter] = args[2];
             profileLambda(x.get(), k.get(), acts.size());
+            if (compiled && !gProfiling && rawIsNormal(args[2]) && enterLambda(args[2])) return;
             CellRef body(args[1]);
             x = CellRef::adopt(substituteRaw(body.get(), vals, uint32_t{1} << letter));
             return;
@@ -196,7 +225,7 @@ void Machine::contract() {
                 for (int i = 0; i < m && normal; ++i) normal = rawIsNormal(args[i]);
                 if (normal) {
                     CellRef hold = std::move(x);
-                    enter(r, args, m);
+                    enter(codeOf(r), args, m);
                     x = atoms().I;
                     return;
                 }

@@ -152,6 +152,9 @@ enum class Op : uint8_t {
     Guard,        // tail position: hand cell to the graph engine when pending arguments wait
     Construct,    // a constructor's partial application: cell applied to the n values on top
     Case,         // a value applied to n values and the lambda cell: run the lambda's body inline
+    ApplyArg,     // before argument n of an application of a value: a constructor on top takes the rest unevaluated
+    ApplyOne,     // apply the value under the top to the top: contract it when that saturates it
+    Settle,       // the value on top is an application the arguments left unsaturated: reduce it
 };
 
 struct Ins {
@@ -177,6 +180,11 @@ using Scope = std::array<int8_t, 26>;  // slot of each letter, -1 for none
 
 struct Code {
     CellRef body;  // holds every cell the instructions point into
+    // A lambda value's code is kept by the lambda cache; one the cache let go
+    // of while activations ran it (orphan) goes when the last of them ends.
+    bool lambda = false;
+    bool orphan = false;
+    uint32_t users = 0;  // activations running a lambda's code
     std::vector<Ins> ins;
     std::vector<Scope> scopes;  // scopes[0]: the parameters
     int params = 0;
@@ -193,6 +201,20 @@ extern Connectives gConnectives;  // while gTruthOk holds
 // The compiled form of a definition with parameters, made on first use.
 Code* compileDefinition(Resolution* r);
 inline Code* codeOf(Resolution* r) { return r->code ? r->code.get() : compileDefinition(r); }
+
+// The code of a closed lambda value with k (1 to 8) leading parameters, made
+// when the same lambda cell is applied again; null when it is not made (yet).
+Code* lambdaCode(Cell* lam, int k);
+// The leading parameters of a lambda cell, at most 8 (0: not a lambda).
+int lambdaParameters(const Cell* lam);
+// A lambda code's activation began or ended.
+inline void codeEntered(const Code* c) {
+    if (c->lambda) ++const_cast<Code*>(c)->users;
+}
+void codeLeftSlow(Code* c);
+inline void codeLeft(const Code* c) {
+    if (c->lambda && --const_cast<Code*>(c)->users == 0 && c->orphan) codeLeftSlow(const_cast<Code*>(c));
+}
 
 // A running compiled definition: its code, the next instruction, where its
 // slots start on the value stack, and the continuation it returns to (null:
@@ -238,8 +260,10 @@ struct Machine {
         if (spareOuter) rawFreePairShell(spareOuter);
         for (Cell* v : vals)
             if (v) decRef(v);
-        for (Activation& a : acts)
+        for (Activation& a : acts) {
             if (a.k0) decRef(a.k0);
+            codeLeft(a.code);
+        }
     }
 
     void run();
@@ -251,8 +275,14 @@ struct Machine {
     bool pendingArgumentsWait(const Activation& a) const;
     Cell* applyValue(size_t from);
     Cell* contractPrelude(size_t from);
+    // What applying a value to normal arguments did (callValue).
+    enum class Applied { Value, Entered, Graph, Stopped };
+    Applied callValue(Cell* f, bool tail, Activation*& a, Cell*& out);
+    bool takesApplication() const;
+    bool enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
-    void enter(Resolution* r, Cell* const* args, int m);
+    void enter(const Code* code, Cell* const* args, int m);
+    bool enterLambda(Cell* argument);
 
     // Evaluate y next, remembering g in the frame ((B k) g).
     void push(CellRef g, CellRef y) {

@@ -31,6 +31,7 @@ public:
     T& operator[](size_t i) { return base_[i]; }
     const T& operator[](size_t i) const { return base_[i]; }
     T& back() { return base_[size_ - 1]; }
+    const T& back() const { return base_[size_ - 1]; }
     void push_back(const T& v) {
         if (size_ == capacity_) reserve();
         base_[size_++] = v;
