@@ -110,6 +110,7 @@ public:
         // A constructor takes its arguments unevaluated: left to the graph engine.
         if (r && headIsConstructor(reached)) r = nullptr;
         int wants = !r ? -1 : r->kind == HeadKind::Builtin ? r->arity : r->kind == HeadKind::Defined ? r->params : -1;
+        if (r && r->kind == HeadKind::Defined && wants == m && emitInline(r, args, m, tail, live, ctx)) return;
         if (wants > 0 && wants <= m) {
             // A call, and then its value applied to the arguments left over.
             bool builtin = r->kind == HeadKind::Builtin;
@@ -255,6 +256,66 @@ private:
         add(in, thenReturn);
     }
 
+    // A call of a small definition without lambdas or bindings (an accessor
+    // like `b H H K`, a one-line arithmetic helper) compiles to its body:
+    // the arguments are evaluated left to right into slots of their own,
+    // as the call would have them, and the body runs on them. Bodies
+    // inlined do not inline again.
+    bool emitInline(Resolution* r, Cell* const* args, int m, bool tail, uint32_t live, Ctx ctx) {
+        if (inlining_ || gProfiling || m > 4 || code_.slots + m > 32) return false;
+        Cell* body = r->entry->second.get();
+        int letters[4];
+        for (int i = 0; i < m; ++i) {
+            letters[i] = letterOf(rawRight(rawLeft(body)));
+            body = rawRight(body);
+        }
+        for (int i = 0; i < m; ++i)
+            for (int j = i + 1; j < m; ++j)
+                if (letters[i] == letters[j]) return false;
+        Cell* todo[32];
+        int n = 0, count = 0;
+        todo[n++] = body;
+        while (n > 0) {
+            Cell* c = todo[--n];
+            if (++count > 24) return false;
+            if (rawIsAtom(c)) continue;
+            if (shapeOf(c) != 'o' || n + 2 > 32) return false;
+            todo[n++] = rawLeft(c);
+            todo[n++] = rawRight(c);
+        }
+        annotate(body);
+        uint32_t after = tail ? 0 : live;
+        for (int i = 0; i < m; ++i) emit(args[i], false, after | usesOf(args, i + 1, m));
+        int base = code_.slots;
+        code_.slots += m;
+        Scope saved = scope_;
+        uint16_t savedIndex = scopeIndex_;
+        scope_.fill(-1);
+        for (int i = 0; i < m; ++i) scope_[letters[i]] = static_cast<int8_t>(base + i);
+        scopeIndex_ = static_cast<uint16_t>(code_.scopes.size());
+        code_.scopes.push_back(scope_);
+        uint32_t used = uses(body);
+        for (int i = m; i-- > 0;) {
+            Ins b = make(Op::Bind);
+            b.n = static_cast<uint8_t>(base + i);
+            if (!(used >> (base + i) & 1)) b.drop = uint32_t{1} << (base + i);
+            code_.ins.push_back(b);
+        }
+        code_.held.emplace_back(r->entry->second);
+        if (r->recorded) {
+            // Reports name the definition entered last, as after a call.
+            Ins enter = make(Op::Enter);
+            enter.callee = r;
+            code_.ins.push_back(enter);
+        }
+        inlining_ = true;
+        emit(body, tail, after, ctx);
+        inlining_ = false;
+        scope_ = saved;
+        scopeIndex_ = savedIndex;
+        return true;
+    }
+
     uint32_t usesOf(Cell* const* args, int from, int to) const {
         uint32_t u = 0;
         for (int i = from; i < to; ++i) u |= uses(args[i]);
@@ -383,6 +444,7 @@ private:
     }
 
     Code& code_;
+    bool inlining_ = false;
     Scope scope_;
     uint16_t scopeIndex_ = 0;
 };

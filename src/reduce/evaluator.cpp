@@ -255,6 +255,9 @@ void Machine::run() {
                 k = atoms().I;
                 return;
             }
+            case Op::Enter:
+                enteringDefinition(in.callee->name);
+                break;
             case Op::Settle: {
                 Cell* t = vals.back();
                 if (rawIsNormal(t)) break;
@@ -517,6 +520,22 @@ Cell* Machine::contractPrelude(size_t from) {
     for (size_t i = vals.size(); i-- > from + 1;) pending.push_back(vals[i]);
     vals.resize(from);
     for (int guard = 0; guard < 64 && !pending.empty() && f; ++guard) {
+        // A pair (V a b) given the selector K or H: a or b, as V, K, H and
+        // I would take them, in one step (records are read this way).
+        Cell* s = pending.back();
+        if (s && rawIsAtom(s) && rawIsPair(f) && rawIsPair(rawLeft(f)) && rawIsAtom(rawLeft(rawLeft(f)))) {
+            const char* v = rawText(rawLeft(rawLeft(f)));
+            const char* t = rawText(s);
+            if (v[0] == 'V' && v[1] == 0 && (t[0] == 'K' || t[0] == 'H') && t[1] == 0) {
+                Cell* take = t[0] == 'K' ? rawRight(rawLeft(f)) : rawRight(f);
+                incRef(take);
+                decRef(f);
+                decRef(s);
+                pending.pop_back();
+                f = take;
+                continue;
+            }
+        }
         Cell* own[4];
         int n = 0;
         Cell* h = f;

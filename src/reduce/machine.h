@@ -154,6 +154,7 @@ enum class Op : uint8_t {
     Case,         // a value applied to n values and the lambda cell: run the lambda's body inline
     ApplyArg,     // before argument n of an application of a value: a constructor on top takes the rest unevaluated
     ApplyOne,     // apply the value under the top to the top: contract it when that saturates it
+    Enter,        // an inlined body begins: the definition callee counts as entered
     Settle,       // the value on top is an application the arguments left unsaturated: reduce it
 };
 
