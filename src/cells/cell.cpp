@@ -614,7 +614,8 @@ void annotateAtom(Cell* c) {
         setTop(c, atomBit | arityField(1));
         return;
     }
-    if (f == ')' || f == ']') {
+    if (f == ')' || f == ']' || f == ' ' || f == '(') {
+        // Markers, reals and byte strings: no name starts so.
         setTop(c, atomBit | arityField(1));
         return;
     }

@@ -523,11 +523,11 @@ Cell* Machine::contractPrelude(size_t from) {
         // A pair (V a b) given the selector K or H: a or b, as V, K, H and
         // I would take them, in one step (records are read this way).
         Cell* s = pending.back();
-        if (s && rawIsAtom(s) && rawIsPair(f) && rawIsPair(rawLeft(f)) && rawIsAtom(rawLeft(rawLeft(f)))) {
-            const char* v = rawText(rawLeft(rawLeft(f)));
-            const char* t = rawText(s);
-            if (v[0] == 'V' && v[1] == 0 && (t[0] == 'K' || t[0] == 'H') && t[1] == 0) {
-                Cell* take = t[0] == 'K' ? rawRight(rawLeft(f)) : rawRight(f);
+        if (s && rawIsAtom(s) && (rawFirst(s) == 'K' || rawFirst(s) == 'H') && rawSecond(s) == 0 &&
+            rawIsPair(f) && rawIsPair(rawLeft(f))) {
+            Cell* v = rawLeft(rawLeft(f));
+            if (rawIsAtom(v) && rawFirst(v) == 'V' && rawSecond(v) == 0) {
+                Cell* take = rawFirst(s) == 'K' ? rawRight(rawLeft(f)) : rawRight(f);
                 incRef(take);
                 decRef(f);
                 decRef(s);
