@@ -14,6 +14,7 @@ bool gTruthOk = false;
 bool gPairOk = false;  // K, H, I and V as the prelude has them
 Cell* gFalseBody = nullptr;  // the body of H, while gPairOk holds
 Connectives gConnectives;
+bool gComposeOk = false;
 
 namespace {
 
@@ -100,6 +101,27 @@ public:
             emitApplication(e, args, 0, m, tail, live);
             return;
         }
+        if (m > 2 && rawIsAtom(h) && rawFirst(h) == '\\' && rawSecond(h) == 0 && letterOf(args[0]) >= 0) {
+            // A lambda applied where it is written: the lambda's value, then
+            // the application.
+            Cell* lam = e;
+            for (int i = 2; i < m; ++i) lam = rawLeft(lam);
+            uint32_t after = (tail ? 0 : live) | usesOf(args, 2, m);
+            if (rawFreeVariables(lam) == 0) {
+                Ins in = make(Op::Const);
+                in.cell = lam;
+                lambdaSeen(lam);
+                code_.ins.push_back(in);
+            } else {
+                Ins in = make(Op::General);
+                in.cell = lam;
+                in.mask = rawFreeVariables(lam);
+                in.drop = uses(lam) & ~after;
+                code_.ins.push_back(in);
+            }
+            emitApplication(e, args, 2, m, tail, live);
+            return;
+        }
         if (m > 0 && rawIsAtom(h) && letterOf(h) < 0 && headIsConstructor(h) && rawArityOf(h) > m &&
             ctx != Ctx::Condition) {
             emitConstruct(e, h, args, m, tail, live);
@@ -107,6 +129,19 @@ public:
         }
         Cell* reached = nullptr;
         Resolution* r = rawIsAtom(h) && letterOf(h) < 0 ? resolveAlias(h, &reached) : nullptr;
+        if (r && headIsConstructor(reached) && r->kind == HeadKind::Defined && r->params > 0 &&
+            r->params <= m && expansions_ < 16) {
+            // A saturated combinator (T, B, C, K, V, ...) takes its arguments
+            // as they are written: its body with them in place is the term
+            // the graph engine would go on with, compiled here instead.
+            if (Cell* t = expandCombinator(r, args, m)) {
+                code_.held.push_back(CellRef::adopt(t));
+                ++expansions_;
+                emit(t, tail, live, ctx);
+                --expansions_;
+                return;
+            }
+        }
         // A constructor takes its arguments unevaluated: left to the graph engine.
         if (r && headIsConstructor(reached)) r = nullptr;
         int wants = !r ? -1 : r->kind == HeadKind::Builtin ? r->arity : r->kind == HeadKind::Defined ? r->params : -1;
@@ -272,17 +307,7 @@ private:
         for (int i = 0; i < m; ++i)
             for (int j = i + 1; j < m; ++j)
                 if (letters[i] == letters[j]) return false;
-        Cell* todo[32];
-        int n = 0, count = 0;
-        todo[n++] = body;
-        while (n > 0) {
-            Cell* c = todo[--n];
-            if (++count > 24) return false;
-            if (rawIsAtom(c)) continue;
-            if (shapeOf(c) != 'o' || n + 2 > 32) return false;
-            todo[n++] = rawLeft(c);
-            todo[n++] = rawRight(c);
-        }
+        if (!smallTerm(body)) return false;
         annotate(body);
         uint32_t after = tail ? 0 : live;
         for (int i = 0; i < m; ++i) emit(args[i], false, after | usesOf(args, i + 1, m));
@@ -313,6 +338,47 @@ private:
         inlining_ = false;
         scope_ = saved;
         scopeIndex_ = savedIndex;
+        return true;
+    }
+
+    // The body of the combinator r with args[0 .. params) in place of its
+    // parameters, applied to the rest; null when the body is not a small
+    // term without lambdas or bindings.
+    Cell* expandCombinator(Resolution* r, Cell* const* args, int m) {
+        Cell* body = r->entry->second.get();
+        Cell* vals[26];
+        uint32_t mask = 0;
+        for (int i = 0; i < r->params; ++i) {
+            int l = letterOf(rawRight(rawLeft(body)));
+            if (mask >> l & 1) return nullptr;
+            mask |= uint32_t{1} << l;
+            vals[l] = args[i];
+            body = rawRight(body);
+        }
+        if (!smallTerm(body)) return nullptr;
+        annotate(body);
+        Cell* t = substituteRaw(body, vals, mask);
+        for (int i = r->params; i < m; ++i) {
+            incRef(args[i]);
+            t = rawMakePair(t, args[i]);
+        }
+        annotate(t);
+        return t;
+    }
+
+    // Whether a body has at most 24 cells and neither lambdas nor bindings.
+    static bool smallTerm(Cell* body) {
+        Cell* todo[32];
+        int n = 0, count = 0;
+        todo[n++] = body;
+        while (n > 0) {
+            Cell* c = todo[--n];
+            if (++count > 24) return false;
+            if (rawIsAtom(c)) continue;
+            if (shapeOf(c) != 'o' || n + 2 > 32) return false;
+            todo[n++] = rawLeft(c);
+            todo[n++] = rawRight(c);
+        }
         return true;
     }
 
@@ -445,6 +511,7 @@ private:
 
     Code& code_;
     bool inlining_ = false;
+    int expansions_ = 0;
     Scope scope_;
     uint16_t scopeIndex_ = 0;
 };
@@ -463,6 +530,7 @@ void checkPrelude() {
     gPairOk = gTruthOk && preludePair();
     gFalseBody = gPairOk ? rawRight(lookupDefinition("H")) : nullptr;
     gConnectives = gTruthOk ? preludeConnectives() : Connectives();
+    gComposeOk = preludeT() && preludeCompose();
 }
 
 // The code of a body under params leading lambdas over letters.
@@ -519,6 +587,28 @@ void releaseEntry(LambdaEntry& e) {
 }
 
 }  // namespace
+
+bool takesLastStrictly(Cell* f) {
+    Cell* own[2];
+    int n = 0;
+    Cell* h = f;
+    while (rawIsPair(h)) {
+        if (n == 2) return false;
+        own[n++] = rawRight(h);
+        h = rawLeft(h);
+    }
+    if (!rawIsAtom(h) || rawSecond(h) != 0) return false;
+    switch (rawFirst(h)) {
+        case 'I': return n == 0 && gTruthOk;   // I a = a
+        case 'V': return n == 2 && gPairOk;    // V a b c = c a b
+        case 'T': return n == 1 && gComposeOk;  // T a b = b a
+        case 'B':  // B a b c = a (b c): c is evaluated when a and b are strict
+            return n == 2 && gComposeOk && !headIsConstructor(own[0]) && !headIsConstructor(own[1]);
+        case 'C':  // C a b c = a c b
+            return n == 2 && gComposeOk && !headIsConstructor(own[1]);
+        default: return false;
+    }
+}
 
 Code* compileDefinition(Resolution* r) {
     Code* code = compileLambdas(r->entry->second, r->params);

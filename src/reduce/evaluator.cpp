@@ -209,7 +209,7 @@ void Machine::run() {
             case Op::ApplyArg: {
                 // A constructor takes the rest of the application as it is.
                 Cell* f = vals.back();
-                if (!headIsConstructor(f)) break;
+                if (!headIsConstructor(f) || takesLastStrictly(f)) break;
                 vals.pop_back();
                 Cell* rest[16];
                 int n = 0;

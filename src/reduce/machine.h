@@ -110,6 +110,8 @@ bool preludeTruth();
 bool preludePair();
 // T a b = b a, as the prelude defines it.
 bool preludeT();
+// B a b c = a (b c) and C a b c = a c b, as the prelude defines them.
+bool preludeCompose();
 // The prelude's connectives read as branches: `& p q` is p ? q ; H,
 // `| p q` is p ? K ; q and `! p` is p ? H ; K, each constant the cell of the
 // connective's own body. Null where the program defines it otherwise.
@@ -198,6 +200,12 @@ extern bool gTruthOk;
 extern bool gPairOk;         // K, H, I and V as the prelude has them
 extern Cell* gFalseBody;     // the body of H, while gPairOk holds
 extern Connectives gConnectives;  // while gTruthOk holds
+extern bool gComposeOk;  // B a b c = a (b c), C a b c = a c b and T a b = b a as the prelude has them
+
+// Whether the constructor partial application f, given its last argument,
+// evaluates that argument before anything else with an effect, exactly
+// once: it may then be evaluated first, as a strict function's is.
+bool takesLastStrictly(Cell* f);
 
 // The compiled form of a definition with parameters, made on first use.
 Code* compileDefinition(Resolution* r);

@@ -224,6 +224,25 @@ Connectives preludeConnectives() {
     return c;
 }
 
+bool preludeCompose() {
+    // Three lambdas over distinct letters a b c, and the body given them.
+    auto three = [](const char* key, int* a, int* b, int* c) -> const Cell* {
+        const Cell* d = lookupDefinition(key);
+        if (!d || !isLetterLambda(d, a) || !isLetterLambda(rawRight(d), b) ||
+            !isLetterLambda(rawRight(rawRight(d)), c) || *a == *b || *b == *c || *a == *c)
+            return nullptr;
+        return rawRight(rawRight(rawRight(d)));
+    };
+    int a, b, c;
+    const Cell* body = three("B", &a, &b, &c);  // a (b c)
+    if (!body || !rawIsPair(body) || letterOf(rawLeft(body)) != a || !rawIsPair(rawRight(body)) ||
+        letterOf(rawLeft(rawRight(body))) != b || letterOf(rawRight(rawRight(body))) != c)
+        return false;
+    body = three("C", &a, &b, &c);  // a c b
+    return body && rawIsPair(body) && rawIsPair(rawLeft(body)) && letterOf(rawLeft(rawLeft(body))) == a &&
+           letterOf(rawRight(rawLeft(body))) == c && letterOf(rawRight(body)) == b;
+}
+
 bool preludeT() {
     // T a b = b a, as the prelude defines it.
     const Cell* body = lookupDefinition("T");
