@@ -514,6 +514,13 @@ KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a) const {
 // with its arguments still to take in pending, the next last, and pops the
 // operands. A null operand stands for a lambda not yet built (Case): it is
 // moved about, never looked into.
+namespace {
+// Whether c is the atom of one capital letter.
+KILN_HOT bool isCapital(const Cell* c, char letter) {
+    return rawIsAtom(c) && rawFirst(c) == static_cast<unsigned char>(letter) && rawSecond(c) == 0;
+}
+}  // namespace
+
 Cell* Machine::contractPrelude(size_t from) {
     Cell* f = vals[from];
     pending.clear();
@@ -523,10 +530,8 @@ Cell* Machine::contractPrelude(size_t from) {
         // A pair (V a b) given the selector K or H: a or b, as V, K, H and
         // I would take them, in one step (records are read this way).
         Cell* s = pending.back();
-        if (s && rawIsAtom(s) && (rawFirst(s) == 'K' || rawFirst(s) == 'H') && rawSecond(s) == 0 &&
-            rawIsPair(f) && rawIsPair(rawLeft(f))) {
-            Cell* v = rawLeft(rawLeft(f));
-            if (rawIsAtom(v) && rawFirst(v) == 'V' && rawSecond(v) == 0) {
+        if (s && (isCapital(s, 'K') || isCapital(s, 'H')) && rawIsPair(f) && rawIsPair(rawLeft(f))) {
+            if (isCapital(rawLeft(rawLeft(f)), 'V')) {
                 Cell* take = rawFirst(s) == 'K' ? rawRight(rawLeft(f)) : rawRight(f);
                 incRef(take);
                 decRef(f);
@@ -536,6 +541,24 @@ Cell* Machine::contractPrelude(size_t from) {
                 continue;
             }
         }
+        // The end-of-list test l(K(KH)) of a pair (V a b), H, or of the
+        // empty list (K K), K, in one step.
+        if (s && pending.size() == 1 && rawIsPair(s) && isCapital(rawLeft(s), 'K') && rawIsPair(rawRight(s)) &&
+            isCapital(rawLeft(rawRight(s)), 'K') && isCapital(rawRight(rawRight(s)), 'H') && rawIsPair(f)) {
+            Cell* answer = nullptr;
+            if (rawIsPair(rawLeft(f)) && isCapital(rawLeft(rawLeft(f)), 'V'))
+                answer = rawRight(rawRight(s));
+            else if (isCapital(rawLeft(f), 'K') && isCapital(rawRight(f), 'K'))
+                answer = rawRight(f);
+            if (answer) {
+                incRef(answer);
+                decRef(f);
+                decRef(s);
+                pending.pop_back();
+                f = answer;
+                break;
+            }
+        }
         Cell* own[4];
         int n = 0;
         Cell* h = f;
@@ -543,8 +566,8 @@ Cell* Machine::contractPrelude(size_t from) {
             own[n++] = rawRight(h);
             h = rawLeft(h);
         }
-        if (!rawIsAtom(h) || rawText(h)[1] != 0) break;
-        char c = rawText(h)[0];
+        if (!rawIsAtom(h) || rawSecond(h) != 0) break;
+        char c = static_cast<char>(rawFirst(h));
         int need = c == 'K' ? 2 : c == 'V' ? 3 : (c == 'H' || c == 'I') ? 1 : 0;
         if (need == 0 || n > need || n + static_cast<int>(pending.size()) < need) break;
         // The arguments in order: f's own (innermost first), then pending.
