@@ -704,6 +704,11 @@ Code* lambdaCode(Cell* lam, int k) {
     return nullptr;
 }
 
+Code* lambdaCodeKept(const Cell* lam) {
+    LambdaEntry& e = lambdaEntry(lam);
+    return e.cell == lam ? e.code : nullptr;
+}
+
 void lambdaSeen(Cell* lam) {
     LambdaEntry& e = lambdaEntry(lam);
     if (e.cell == lam) return;

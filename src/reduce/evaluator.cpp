@@ -430,12 +430,13 @@ Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& o
         // ((((\ p) body) a1) .. aj): the lambda is own[n - 2]'s pair.
         Cell* lam = f;
         for (int i = 0; i < n - 2; ++i) lam = rawLeft(lam);
-        int k = gProfiling ? 0 : lambdaParameters(lam);
+        const Code* known = gProfiling ? nullptr : lambdaCodeKept(lam);
+        int k = known ? known->params : gProfiling ? 0 : lambdaParameters(lam);
         given = n - 2;
         if (k > 0) {
             need = k - given;
             if (static_cast<int>(pending.size()) == need) {
-                code = lambdaCode(lam, k);
+                code = known ? known : lambdaCode(lam, k);
                 if (!code) need = -1;
             }
         }

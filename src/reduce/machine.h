@@ -214,6 +214,8 @@ inline Code* codeOf(Resolution* r) { return r->code ? r->code.get() : compileDef
 // The code of a closed lambda value with k (1 to 8) leading parameters, made
 // when the same lambda cell is applied again; null when it is not made (yet).
 Code* lambdaCode(Cell* lam, int k);
+// The code the cache already keeps for the lambda cell, or null.
+Code* lambdaCodeKept(const Cell* lam);
 // The leading parameters of a lambda cell, at most 8 (0: not a lambda).
 int lambdaParameters(const Cell* lam);
 // A lambda code's activation began or ended.
