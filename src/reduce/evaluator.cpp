@@ -437,7 +437,12 @@ Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& o
             need = k - given;
             if (static_cast<int>(pending.size()) == need) {
                 code = known ? known : lambdaCode(lam, k);
-                if (!code) need = -1;
+                if (!code) {
+                    // Seen once: the graph engine applies it, and that is
+                    // not a second application.
+                    need = -1;
+                    seenOnce = lam;
+                }
             }
         }
     } else if (rawIsAtom(h) && letterOf(h) < 0) {

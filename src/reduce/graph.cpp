@@ -104,6 +104,10 @@ void Machine::unfoldNumeral(Cell* numeral, Cell* argument) {
 // same body). False when it does not.
 bool Machine::enterLambda(Cell* argument) {
     Cell* lam = rawLeft(x.get());
+    if (lam == seenOnce) {
+        seenOnce = nullptr;
+        return false;
+    }
     int n = lambdaParameters(lam);
     if (n == 0) return false;
     Cell* args[8];

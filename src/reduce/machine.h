@@ -292,6 +292,9 @@ struct Machine {
     bool takesApplication() const;
     bool enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
+    // A lambda the compiled evaluator just applied for the first time and
+    // left to the graph engine (compared, never followed).
+    const Cell* seenOnce = nullptr;
     void enter(const Code* code, Cell* const* args, int m);
     bool enterLambda(Cell* argument);
 
