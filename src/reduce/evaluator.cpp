@@ -49,6 +49,23 @@ Cell* Machine::popActivation() {
     return k0;
 }
 
+namespace {
+// Whether v is a lambda applied to fewer arguments than its parameters:
+// reducing it only substitutes, so it may wait unreduced for the next.
+bool isGathering(Cell* v) {
+    int n = 0;
+    Cell* h = v;
+    while (rawIsPair(h) && n < 16) {
+        ++n;
+        h = rawLeft(h);
+    }
+    if (n < 3 || !rawIsAtom(h) || rawFirst(h) != '\\' || rawSecond(h) != 0) return false;
+    Cell* lam = v;
+    for (int i = 0; i < n - 2; ++i) lam = rawLeft(lam);
+    return lambdaParameters(lam) > n - 2;
+}
+}  // namespace
+
 // Whether the activation on top goes on applying the value it waits for
 // (an unsaturated lambda application may then stay unreduced).
 KILN_HOT bool Machine::takesApplication() const {
@@ -62,7 +79,7 @@ KILN_HOT bool Machine::takesApplication() const {
 // straight to the activation below, which runs on.
 bool Machine::finish(Cell* v) {
     Cell* k0 = popActivation();
-    if (!k0 && (rawIsNormal(v) || takesApplication())) {
+    if (!k0 && (rawIsNormal(v) || (takesApplication() && isGathering(v)))) {
         profileDelivered(acts.size());
         vals.push_back(v);
         return true;
@@ -197,8 +214,7 @@ void Machine::run() {
                     if (how == Applied::Entered) break;
                     if (how == Applied::Stopped) return;
                 }
-                Op next = a->code->ins[a->pc].op;
-                if (rawIsNormal(t) || next == Op::Return || next == Op::ApplyArg || next == Op::Settle) {
+                if (rawIsNormal(t) || a->code->ins[a->pc].op == Op::Return) {
                     vals.push_back(t);
                     break;
                 }
@@ -313,8 +329,7 @@ void Machine::run() {
                     a = &acts.back();
                     break;
                 }
-                Op next = a->code->ins[a->pc].op;
-                if (rawIsNormal(f) || next == Op::Return || next == Op::ApplyArg || next == Op::Settle) {
+                if (rawIsNormal(f) || a->code->ins[a->pc].op == Op::Return) {
                     vals.push_back(f);
                     break;
                 }
