@@ -107,6 +107,29 @@ TEST(Compiled, ValuesKeepTheirGraphs) {
     both("ff 7,ff\\x\\lisp (plus x)");
 }
 
+TEST(Compiled, AppliedValues) {
+    // A value applied to computed arguments: the function part first, then
+    // each argument, contracting as soon as one saturates it.
+    EXPECT_EQ(both("op (sum) (puts(init[a])) (puts(init[b])),op\\f\\x\\y\\f(x)(y),sum\\a\\b\\a").output,
+              "a\nb\n");
+    EXPECT_EQ(both("ff 2,ff\\n\\(mk(puts(init[f])))(puts(init[x])),mk\\v\\y\\y").output, "f\nx\n");
+    // A constructor reached in the middle takes the rest unevaluated.
+    EXPECT_EQ(both("ff 2,ff\\n\\(id K)(n)(puts(init[no])),id\\v\\v").output, "");
+    EXPECT_EQ(both("ff 2,ff\\n\\(id (B K I))(n)(puts(init[no])),id\\v\\v").output, "");
+    // A combinator that evaluates its last argument first takes it evaluated.
+    EXPECT_EQ(both("ff 2,ff\\n\\(B gg gg)(puts(init[c])),gg\\v\\v+1").output, "c\n");
+    EXPECT_EQ(both("ff 2,ff\\n\\(T (puts(init[a])))(kk (puts(init[b]))),kk\\v\\w\\w").output, "b\na\n");
+    // Closures applied again and again, partial applications, their graphs.
+    EXPECT_EQ(both("ff 3,ff\\n\\tw (x\\x*n) (tw (x\\x*n) 1),tw\\f\\x\\f(f(x))").value, "81");
+    EXPECT_EQ(both("ff 3,ff\\n\\g{x\\x+n}raws g g").value, "K");
+    both("ff 3,ff\\n\\g{x\\y\\x+y+n}lisp(V(g(1),g(1)(2)))");
+    both("ff 3,ff\\n\\lisp(add(n)),add\\a\\b\\a+b");
+    // Y: an unsaturated lambda application handed back to the caller.
+    EXPECT_EQ(both("Y(me\\i\\c\\i=0?c;me(i-1,c+1))(500,0)").value, "500");
+    // Small definitions compiled into their callers keep the order of effects.
+    EXPECT_EQ(both("ff 1,ff\\n\\sel(puts(init[p]),puts(init[q])),sel\\a\\b\\b").output, "p\nq\n");
+}
+
 TEST(Compiled, Bindings) {
     EXPECT_EQ(both("ff 3,ff\\n\\m{n*2} m+m").value, "12");
     EXPECT_EQ(both("ff 3,ff\\x\\x{x+1}x{x*2}x").value, "8");
