@@ -14,12 +14,16 @@ namespace kiln::numbers {
 namespace {
 
 // The evaluation runs on a thread of its own, whose malloc arena hands
-// memory back to the system (madvise) whenever a freed long number leaves
-// the top of its heap free, and faults it in again for the next one: the
-// arena keeps up to 1 GiB free, and blocks up to 32 MiB come from the heap
-// rather than from mappings of their own.
+// memory back to the system (madvise) whenever the free top of its heap
+// passes the trim threshold, and faults it in again for the next long
+// number. A threshold of 256 KiB (twice the default) halves those faults
+// in a spigot of thousands of digits and keeps no more memory than the
+// default on any benchmark; a larger one keeps more (see
+// docs/design/numbers.md). Blocks up to 32 MiB come from the heap rather
+// than from mappings of their own, and setting the thresholds keeps malloc
+// from raising the trim threshold to twice the largest block freed.
 const bool kArenaKept = [] {
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_TRIM_THRESHOLD, 256 << 10);
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     return true;
 }();
