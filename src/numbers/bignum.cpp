@@ -16,9 +16,9 @@ namespace {
 // The evaluation runs on a thread of its own, whose malloc arena hands
 // memory back to the system (madvise) whenever the free top of its heap
 // passes the trim threshold, and faults it in again for the next long
-// number. A threshold of 256 KiB (twice the default) halves those faults
-// in a spigot of thousands of digits and keeps no more memory than the
-// default on any benchmark; a larger one keeps more (see
+// number. A threshold of 256 KiB (twice the default) saves a fifth of
+// those faults in a spigot of thousands of digits and keeps no more memory
+// than the default on any benchmark; a larger one keeps more (see
 // docs/design/numbers.md). Blocks up to 32 MiB come from the heap rather
 // than from mappings of their own, and setting the thresholds keeps malloc
 // from raising the trim threshold to twice the largest block freed.
