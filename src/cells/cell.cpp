@@ -262,7 +262,7 @@ Cell* allocateAtom(size_t n, unsigned char f) {
 }  // namespace
 
 CellRef makeNumeral(DecimalValue&& value) {
-    std::vector<uint32_t>& m = value.magnitude;
+    LimbVector& m = value.magnitude;
     while (!m.empty() && m.back() == 0) m.pop_back();
     if (m.empty()) return makeAtom(std::string_view("0", 1));
     size_t n = (m.size() - 1) * 9 + decimalWidth(m.back()) + (value.negative ? 1 : 0);
@@ -296,7 +296,7 @@ CellRef makeNumeral(DecimalValue&& value) {
 }
 
 std::string decimalText(const DecimalValue& value) {
-    const std::vector<uint32_t>& m = value.magnitude;
+    const LimbVector& m = value.magnitude;
     size_t top = m.size();
     while (top > 0 && m[top - 1] == 0) --top;
     if (top == 0) return "0";

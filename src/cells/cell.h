@@ -17,6 +17,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "cells/diagnostics.h"
@@ -301,9 +305,34 @@ void setAtomSlot(Cell* atom, void* value);
 // A signed decimal integer: the magnitude in base-10^9 limbs, least
 // significant first, with no high zero limbs (zero is empty and never
 // negative).
+// Limb vectors leave new limbs unwritten when they grow (resize, or a
+// vector made by length): every writer of a result fills all its limbs, so
+// a new number costs no pass of zeros first. Give a value (Limbs(n, 0)) to
+// have them zero.
+template <class T>
+struct UnfilledAllocator : std::allocator<T> {
+    using value_type = T;
+    template <class U>
+    struct rebind {
+        using other = UnfilledAllocator<U>;
+    };
+    UnfilledAllocator() = default;
+    template <class U>
+    UnfilledAllocator(const UnfilledAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using LimbVector = std::vector<uint32_t, UnfilledAllocator<uint32_t>>;
+
 struct DecimalValue {
     bool negative = false;
-    std::vector<uint32_t> magnitude;
+    LimbVector magnitude;
 
     bool isZero() const { return magnitude.empty(); }
 };

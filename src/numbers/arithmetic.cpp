@@ -159,7 +159,7 @@ CellRef dash(CellRef app) {
     if (isText(o.cx) || isText(o.cy)) return undefined();
     if (o.cx == 'e' || o.cy == 'e') return realOp(o, [](double a, double b) { return a - b; });
     if (o.cx == 'i' && o.cy == 'i')
-        return integerOp(o, [](const Integer& a, const Integer& b) { return std::optional(add(a, negate(b))); });
+        return integerOp(o, [](const Integer& a, const Integer& b) { return std::optional(subtract(a, b)); });
     return fractionOp(o, [](const Fraction& a, const Fraction& b) {
         return std::optional(addFractions(a, negateFraction(b)));
     });

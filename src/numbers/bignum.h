@@ -11,9 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include "cells/cell.h"
+
 namespace kiln::numbers {
 
-using Limbs = std::vector<uint32_t>;
+using Limbs = LimbVector;
 
 constexpr uint64_t kDecimalBase = 1000000000;
 constexpr uint64_t kBinaryBase = uint64_t{1} << 32;

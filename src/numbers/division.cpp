@@ -143,48 +143,79 @@ void binaryFast(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainde
     out(rp.get(), bn, remainder);
 }
 
-// a - q * b in place of a (q < B, q b <= a), one pass.
+// a - q * b (q < B, q b <= a) in one pass into a new vector.
 template <uint64_t B>
-void subtractMultiple(Limbs& a, const Limbs& b, uint64_t q) {
+Limbs subtractMultiple(const Limbs& a, const Limbs& b, uint64_t q) {
+    size_t n = a.size(), k = std::min(b.size(), n);
+    Limbs r(n);
+    const uint32_t* x = a.data();
+    const uint32_t* y = b.data();
+    uint32_t* out = r.data();
     uint64_t carry = 0;
     int64_t borrow = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-        uint64_t lo = carry;
-        if (i < b.size()) {
-            uint64_t low, hi = splitLimb<B>(q * b[i], low);
-            lo += low;
-            bool over = lo >= B;
-            carry = hi + over;
-            if (over) lo -= B;
-        } else {
-            carry = 0;
-            if (lo == 0 && borrow == 0) break;
-        }
-        int64_t t = static_cast<int64_t>(a[i]) - borrow - static_cast<int64_t>(lo);
+    size_t i = 0;
+    for (; i < k; ++i) {
+        uint64_t low, hi = splitLimb<B>(q * y[i], low);
+        uint64_t lo = low + carry;
+        bool over = lo >= B;
+        carry = hi + over;
+        if (over) lo -= B;
+        int64_t t = static_cast<int64_t>(x[i]) - borrow - static_cast<int64_t>(lo);
         borrow = t < 0;
-        a[i] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
+        out[i] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
     }
-    trim(a);
+    for (; (carry || borrow) && i < n; ++i) {
+        int64_t t = static_cast<int64_t>(x[i]) - borrow - static_cast<int64_t>(carry);
+        carry = 0;
+        borrow = t < 0;
+        out[i] = static_cast<uint32_t>(t < 0 ? t + static_cast<int64_t>(B) : t);
+    }
+    if (i < n) std::memcpy(out + i, x + i, (n - i) * sizeof(uint32_t));
+    trim(r);
+    return r;
 }
 
-// A quotient below B of a divisor of at least three limbs: the quotient
-// from the top three limbs of each, never too large and at most a few units
-// small, then the remainder in one pass and the last units by subtraction.
+using Wide = unsigned __int128;
+
+// The count limbs of a below limb `from` (exclusive), as one number.
+template <uint64_t B>
+Wide topLimbs(const Limbs& a, size_t from, size_t count) {
+    Wide v = 0;
+    for (size_t i = 0; i < count; ++i) v = v * B + a[from - 1 - i];
+    return v;
+}
+
+// A quotient below B of a divisor of at least three limbs. With A and D
+// the top limbs of a and b at one scale, a / b lies strictly between
+// A / (D + 1) and (A + 1) / D, so when those two have the same floor it is
+// the quotient, with no pass over the limbs; otherwise the smaller is at
+// most a few units short, and the remainder and the last units come from
+// one multiply-subtract pass and subtractions.
 template <uint64_t B>
 void oneLimbQuotient(const Limbs& a, const Limbs& b, Limbs* quotient, Limbs* remainder) {
     using M = Magnitudes<B>;
     size_t n = a.size(), m = b.size();
-    using Wide = unsigned __int128;
-    Wide top = (Wide{a[n - 1]} * B + a[n - 2]) * B + a[n - 3];
-    // b's limbs at the scale of a's top three.
-    Wide div = n == m ? (Wide{b[m - 1]} * B + b[m - 2]) * B + b[m - 3] : Wide{b[m - 1]} * B + b[m - 2];
-    uint64_t q = static_cast<uint64_t>(top / (div + 1));
-    if (q >= B) q = B - 1;
-    Limbs r = a;
-    subtractMultiple<B>(r, b, q);
-    while (M::compare(r, b) >= 0) {
-        r = M::subtract(r, b);
-        ++q;
+    // Three limbs of a, and a fourth when n > m and B^4 fits the width; b's
+    // limbs at the same scale (at least two of them).
+    size_t count = (n > m && B == kDecimalBase) ? 4 : 3;
+    size_t shift = n - count;
+    Wide top = topLimbs<B>(a, n, count);
+    Wide div = topLimbs<B>(b, m, m - shift);
+    Wide lo = top / (div + 1), hi = (top + 1) / div;
+    uint64_t q = static_cast<uint64_t>(std::min<Wide>(lo, B - 1));
+    if (lo == hi && !remainder) {
+        if (quotient) {
+            quotient->clear();
+            if (q) quotient->push_back(static_cast<uint32_t>(q));
+        }
+        return;
+    }
+    Limbs r = subtractMultiple<B>(a, b, q);
+    if (lo != hi) {
+        while (M::compare(r, b) >= 0) {
+            r = M::subtract(r, b);
+            ++q;
+        }
     }
     if (quotient) {
         quotient->clear();

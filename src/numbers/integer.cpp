@@ -96,14 +96,17 @@ Integer negate(Integer n) {
     return n;
 }
 
-Integer add(const Integer& a, const Integer& b) {
+namespace {
+
+// a + b, with b's sign read as negative when bNegative.
+Integer signedSum(const Integer& a, const Integer& b, bool bNegative) {
     Integer r;
-    if (a.negative == b.negative) {
+    if (a.negative == bNegative) {
         r.magnitude = Decimal::add(a.magnitude, b.magnitude);
         r.negative = a.negative;
     } else if (Decimal::compare(a.magnitude, b.magnitude) < 0) {
         r.magnitude = Decimal::subtract(b.magnitude, a.magnitude);
-        r.negative = b.negative;
+        r.negative = bNegative;
     } else {
         r.magnitude = Decimal::subtract(a.magnitude, b.magnitude);
         r.negative = a.negative;
@@ -111,6 +114,12 @@ Integer add(const Integer& a, const Integer& b) {
     if (r.isZero()) r.negative = false;
     return r;
 }
+
+}  // namespace
+
+Integer add(const Integer& a, const Integer& b) { return signedSum(a, b, b.negative); }
+
+Integer subtract(const Integer& a, const Integer& b) { return signedSum(a, b, !b.isZero() && !b.negative); }
 
 Integer multiply(const Integer& a, const Integer& b) {
     Integer r;

@@ -37,6 +37,7 @@ std::string negateDecimal(std::string_view a);
 
 Integer negate(Integer n);
 Integer add(const Integer& a, const Integer& b);
+Integer subtract(const Integer& a, const Integer& b);  // a - b, without copying b
 Integer multiply(const Integer& a, const Integer& b);
 // Floor quotient; none for a zero divisor.
 std::optional<Integer> floorDivide(const Integer& a, const Integer& b);

@@ -28,20 +28,41 @@ inline uint64_t splitLimb(uint64_t p, uint64_t& low) {
     }
 }
 
-// out[0 .. n) = a * m with its top limb returned (m < B). Each limb's
-// product splits into its two limbs independently of the carry, so the
-// carry chain is one add and one compare per limb.
+// out[0 .. n) = a * m with its top limb returned (m < B). The carry of
+// one limb waits on the split of the one before (a multiply-high), so a
+// long operand runs as two halves side by side, each with its own carry,
+// and the lower half's last carry is added into the upper half after.
 template <uint64_t B>
 inline uint32_t multiplySmallInto(const uint32_t* a, size_t n, uint64_t m, uint32_t* out) {
-    uint64_t carry = 0;
-    for (size_t j = 0; j < n; ++j) {
-        uint64_t lo, hi = splitLimb<B>(a[j] * m, lo);
-        uint64_t s = lo + carry;
-        bool over = s >= B;
-        out[j] = static_cast<uint32_t>(over ? s - B : s);
-        carry = hi + over;
+    uint64_t low, c0 = 0;
+    size_t h = n >= 32 ? n / 2 : 0;
+    if (h) {
+        uint64_t c1 = 0;
+        const uint32_t* a1 = a + h;
+        uint32_t* out1 = out + h;
+        for (size_t j = 0; j < h; ++j) {
+            c0 = splitLimb<B>(a[j] * m + c0, low);
+            out[j] = static_cast<uint32_t>(low);
+            c1 = splitLimb<B>(a1[j] * m + c1, low);
+            out1[j] = static_cast<uint32_t>(low);
+        }
+        for (size_t j = 2 * h; j < n; ++j) {
+            c1 = splitLimb<B>(a[j] * m + c1, low);
+            out[j] = static_cast<uint32_t>(low);
+        }
+        // c0 < B: it stops after a limb unless that limb was B - 1.
+        for (size_t j = h; c0 && j < n; ++j) {
+            uint64_t t = out[j] + c0;
+            c0 = t >= B;
+            out[j] = static_cast<uint32_t>(c0 ? t - B : t);
+        }
+        return static_cast<uint32_t>(c1 + c0);
     }
-    return static_cast<uint32_t>(carry);
+    for (size_t j = 0; j < n; ++j) {
+        c0 = splitLimb<B>(a[j] * m + c0, low);
+        out[j] = static_cast<uint32_t>(low);
+    }
+    return static_cast<uint32_t>(c0);
 }
 
 // The product by the path multiply picks for these lengths.

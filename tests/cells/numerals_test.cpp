@@ -10,7 +10,7 @@
 namespace kiln {
 namespace {
 
-DecimalValue value(bool negative, std::vector<uint32_t> limbs) { return DecimalValue{negative, std::move(limbs)}; }
+DecimalValue value(bool negative, LimbVector limbs) { return DecimalValue{negative, std::move(limbs)}; }
 
 // The bytes in memory right now, without writing a pending text.
 std::string storedPrefix(const Cell* c, size_t n) { return std::string(rawBytes(c), n); }
