@@ -12,6 +12,12 @@ struct Row {
     Handler handler;
 };
 
+// The direct forms bound, by row name.
+std::map<std::string, Direct2, std::less<>>& directForms() {
+    static auto* m = new std::map<std::string, Direct2, std::less<>>;
+    return *m;
+}
+
 // Every builtin, by family; the order within a family is bytewise.
 Row gRows[] = {
     // numbers
@@ -80,6 +86,19 @@ void Registry::bind(std::string_view name, int arity, Handler handler) {
     assertionFailed("b", __LINE__);
 }
 
+void Registry::bindDirect(std::string_view name, Direct2 direct) {
+    for (Row& r : gRows) {
+        if (name == r.name) {
+            if (r.arity != 2) assertionFailed("b", __LINE__);
+            directForms()[r.name] = direct;
+            auto it = gTable.find(name);
+            if (it != gTable.end()) it->second.direct = direct;
+            return;
+        }
+    }
+    assertionFailed("b", __LINE__);
+}
+
 Registry& registry() {
     static Registry r;
     return r;
@@ -88,7 +107,11 @@ Registry& registry() {
 BuiltinTable& builtinTable() {
     if (gTable.empty()) {
         for (const Row& r : gRows)
-            gTable.emplace(r.name, BuiltinEntry{r.arity, r.handler ? r.handler : answerZ});
+        {
+            auto d = directForms().find(r.name);
+            gTable.emplace(r.name, BuiltinEntry{r.arity, r.handler ? r.handler : answerZ,
+                                                d == directForms().end() ? nullptr : d->second});
+        }
     }
     return gTable;
 }

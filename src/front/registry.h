@@ -18,9 +18,16 @@ namespace kiln {
 // answers the result. Every argument is already in normal form.
 using Handler = CellRef (*)(CellRef app);
 
+// A family may give a builtin of two arguments a direct form besides: it
+// takes the two normal arguments themselves, with no application around
+// them, and answers the handler's result, or null where it leaves the case
+// to the handler (an evaluator tries it first on its hot paths).
+using Direct2 = CellRef (*)(Cell* x, Cell* y);
+
 struct BuiltinEntry {
     uint8_t arity;
     Handler handler;
+    Direct2 direct;
 };
 
 using BuiltinTable = std::map<std::string, BuiltinEntry, std::less<>>;
@@ -29,6 +36,8 @@ class Registry {
 public:
     // Binds the handler of a row; the name must be a row of that arity.
     void bind(std::string_view name, int arity, Handler handler);
+    // Binds the direct form of a row of two arguments.
+    void bindDirect(std::string_view name, Direct2 direct);
 };
 
 Registry& registry();

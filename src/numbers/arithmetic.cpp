@@ -120,6 +120,24 @@ CellRef shorten(const Operands& o) {
 
 }  // namespace
 
+CellRef plusDirect(Cell* x, Cell* y) {
+    int64_t a, b;
+    if (smallInteger(x, a) && smallInteger(y, b)) return makeInteger(a + b);
+    return CellRef();
+}
+
+CellRef dashDirect(Cell* x, Cell* y) {
+    int64_t a, b;
+    if (smallInteger(x, a) && smallInteger(y, b)) return makeInteger(a - b);
+    return CellRef();
+}
+
+CellRef multDirect(Cell* x, Cell* y) {
+    int64_t a, b, p;
+    if (smallInteger(x, a) && smallInteger(y, b) && !__builtin_mul_overflow(a, b, &p)) return makeInteger(p);
+    return CellRef();
+}
+
 CellRef plus(CellRef app) {
     int64_t a, b;
     if (smallInteger(rawRight(rawLeft(app.get())), a) && smallInteger(rawRight(app.get()), b))

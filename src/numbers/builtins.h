@@ -21,6 +21,16 @@ CellRef same(CellRef app);
 CellRef diff(CellRef app);
 CellRef cmpr(CellRef app);
 
+// Direct forms of + - * < > = # on two small integers (null otherwise: the
+// handler decides), the same results without the application.
+CellRef plusDirect(Cell* x, Cell* y);
+CellRef dashDirect(Cell* x, Cell* y);
+CellRef multDirect(Cell* x, Cell* y);
+CellRef lessDirect(Cell* x, Cell* y);
+CellRef gteqDirect(Cell* x, Cell* y);
+CellRef sameDirect(Cell* x, Cell* y);
+CellRef diffDirect(Cell* x, Cell* y);
+
 // Sign and negation, head and tail: $ ~; fixed-width absolute values.
 CellRef buck(CellRef app);
 CellRef wave(CellRef app);

@@ -98,6 +98,25 @@ CellRef equality(const CellRef& app, bool wantSame) {
 
 }  // namespace
 
+CellRef lessDirect(Cell* x, Cell* y) {
+    int64_t p, q;
+    return smallInteger(x, p) && smallInteger(y, q) ? truth(p < q) : CellRef();
+}
+CellRef gteqDirect(Cell* x, Cell* y) {
+    int64_t p, q;
+    return smallInteger(x, p) && smallInteger(y, q) ? truth(p >= q) : CellRef();
+}
+CellRef sameDirect(Cell* x, Cell* y) {
+    int64_t p, q;
+    if (x == y) return truth(true);
+    return smallInteger(x, p) && smallInteger(y, q) ? truth(p == q) : CellRef();
+}
+CellRef diffDirect(Cell* x, Cell* y) {
+    int64_t p, q;
+    if (x == y) return truth(false);
+    return smallInteger(x, p) && smallInteger(y, q) ? truth(p != q) : CellRef();
+}
+
 CellRef less(CellRef app) { return ordered(app, true); }
 CellRef gteq(CellRef app) { return ordered(app, false); }
 CellRef same(CellRef app) { return equality(app, true); }

@@ -22,6 +22,13 @@ void registerNumbers(Registry& r) {
     r.bind("abs", 1, numbers::abs);
     r.bind("labs", 1, numbers::labs);
     r.bind("real", 1, numbers::real);
+    r.bindDirect("plus", numbers::plusDirect);
+    r.bindDirect("dash", numbers::dashDirect);
+    r.bindDirect("mult", numbers::multDirect);
+    r.bindDirect("less", numbers::lessDirect);
+    r.bindDirect("gteq", numbers::gteqDirect);
+    r.bindDirect("same", numbers::sameDirect);
+    r.bindDirect("diff", numbers::diffDirect);
 }
 
 }  // namespace kiln

@@ -156,6 +156,7 @@ public:
             in.n = static_cast<uint8_t>(wants);
             in.cell = reached;
             in.handler = builtin ? r->handler : nullptr;
+            in.direct = builtin && wants == 2 ? r->direct : nullptr;
             in.callee = r;
             add(in, tail && builtin && last);
             if (!last) emitApplication(e, args, wants, m, tail, live);

@@ -85,6 +85,7 @@ struct Resolution {
     HeadKind kind = HeadKind::Unknown;
     uint64_t epoch = 0;
     Handler handler = nullptr;
+    Direct2 direct = nullptr;  // Builtin of two arguments: its direct form, if any
     int arity = 0;
     bool nullary = false;
     bool recorded = false;            // entering it is recorded for traces
@@ -176,6 +177,7 @@ struct Ins {
     Cell* cell = nullptr;   // Const, General: the subterm; Builtin, Call: the head; Branch: first branch
     Cell* cell2 = nullptr;  // Branch: second branch
     Handler handler = nullptr;
+    Direct2 direct = nullptr;      // Builtin: its direct form, tried first
     Resolution* callee = nullptr;  // Call, TailCall: the definition; Builtin: the builtin
 };
 

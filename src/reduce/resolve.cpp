@@ -69,6 +69,7 @@ void fillResolution(Resolution& r, std::string_view text) {
             if (b != builtins.end() && isPlaceholder(r.entry->second.get(), b->second.arity)) {
                 r.kind = HeadKind::Builtin;
                 r.handler = b->second.handler;
+                r.direct = b->second.direct;
                 r.arity = b->second.arity;
             } else {
                 r.kind = HeadKind::Defined;
