@@ -312,6 +312,15 @@ private:
         annotate(body);
         uint32_t after = tail ? 0 : live;
         for (int i = 0; i < m; ++i) emit(args[i], false, after | usesOf(args, i + 1, m));
+        if (code_.slots + m > 32) {
+            // The arguments took the slots left (calls inlined into them):
+            // they are on the stack, as a call wants them.
+            Ins in = make(tail ? Op::TailCall : Op::Call);
+            in.n = static_cast<uint8_t>(m);
+            in.callee = r;
+            code_.ins.push_back(in);
+            return true;
+        }
         int base = code_.slots;
         code_.slots += m;
         Scope saved = scope_;
@@ -451,8 +460,9 @@ private:
         Cell* body = rawRight(e);
         uint32_t after = tail ? 0 : live;
         uint32_t rest = slotsOf(rawFreeVariables(body) & ~(uint32_t{1} << p)) | after;
-        emit(v, false, rest);
+        // The slot is taken first: calls inlined into v take slots too.
         int s = code_.slots++;
+        emit(v, false, rest);
         Scope saved = scope_;
         uint16_t savedIndex = scopeIndex_;
         scope_[p] = static_cast<int8_t>(s);
