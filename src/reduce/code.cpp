@@ -28,6 +28,24 @@ bool isPlainOperand(Cell* e, const Scope& scope) {
     return rawFreeVariables(e) == 0 && rawIsNormal(e);
 }
 
+// Whether the term has at most `most` cells, counted along every path
+// (shared parts as often as they are reached), within a walk 64 deep;
+// plainOnly: and neither lambdas nor bindings.
+bool walkFits(Cell* term, int most, bool plainOnly) {
+    Cell* todo[64];
+    int n = 0, count = 0;
+    todo[n++] = term;
+    while (n > 0) {
+        Cell* c = todo[--n];
+        if (++count > most) return false;
+        if (rawIsAtom(c)) continue;
+        if ((plainOnly && shapeOf(c) != 'o') || n + 2 > 64) return false;
+        todo[n++] = rawLeft(c);
+        todo[n++] = rawRight(c);
+    }
+    return true;
+}
+
 }  // namespace
 // A constant lambda of a compiled body: it gets code when first applied.
 void lambdaSeen(Cell* lam);
@@ -377,20 +395,7 @@ private:
     }
 
     // Whether a body has at most 24 cells and neither lambdas nor bindings.
-    static bool smallTerm(Cell* body) {
-        Cell* todo[32];
-        int n = 0, count = 0;
-        todo[n++] = body;
-        while (n > 0) {
-            Cell* c = todo[--n];
-            if (++count > 24) return false;
-            if (rawIsAtom(c)) continue;
-            if (shapeOf(c) != 'o' || n + 2 > 32) return false;
-            todo[n++] = rawLeft(c);
-            todo[n++] = rawRight(c);
-        }
-        return true;
-    }
+    static bool smallTerm(Cell* body) { return walkFits(body, 24, true); }
 
     uint32_t usesOf(Cell* const* args, int from, int to) const {
         uint32_t u = 0;
@@ -675,20 +680,7 @@ bool isTextLambda(const Cell* lam) {
 
 // Whether a lambda is small enough for its code: the compiler walks a body
 // by recursion, and a lambda value may be as deep as the program made it.
-bool smallBody(Cell* lam) {
-    Cell* todo[64];
-    int n = 0, visits = 0;
-    todo[n++] = lam;
-    while (n > 0) {
-        Cell* c = todo[--n];
-        if (++visits > 2000) return false;
-        if (rawIsAtom(c)) continue;
-        if (n + 2 > 64) return false;
-        todo[n++] = rawLeft(c);
-        todo[n++] = rawRight(c);
-    }
-    return true;
-}
+bool smallBody(Cell* lam) { return walkFits(lam, 2000, false); }
 }  // namespace
 
 Code* lambdaCode(Cell* lam, int k) {

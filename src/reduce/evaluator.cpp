@@ -176,23 +176,7 @@ void Machine::run() {
                 }
                 if (in.callee->recorded) enteringDefinition(in.callee->name);
                 profileCall(in.callee, in.op == Op::TailCall, k.get(), acts.size());
-                const Code* callee = codeOf(in.callee);
-                uint32_t from = static_cast<uint32_t>(vals.size()) - in.n;
-                if (in.op == Op::TailCall) {
-                    for (uint32_t i = a->base; i < from; ++i)
-                        if (vals[i]) decRef(vals[i]);
-                    std::copy(vals.begin() + from, vals.end(), vals.begin() + a->base);
-                    vals.resize(a->base + in.n);
-                    codeLeft(a->code);
-                    a->code = callee;
-                    a->pc = 0;
-                } else {
-                    acts.push_back(Activation{callee, 0, from, nullptr});
-                    a = &acts.back();
-                }
-                codeEntered(callee);
-                vals.resize(a->base + callee->slots);
-                dropSlots(*a, callee->entryDrop);
+                enterCode(codeOf(in.callee), static_cast<uint32_t>(vals.size()) - in.n, in.op == Op::TailCall, a);
                 break;
             }
             case Op::Return: {
@@ -408,13 +392,8 @@ void Machine::run() {
 }
 
 // Starts the code with its arguments at vals[from ..): a new activation, or
-// in tail position the running one replaced. False when the step budget or
-// Ctrl-C stops the evaluation.
-bool Machine::enterCode(const Code* code, uint32_t from, bool tail, Activation*& a) {
-    if (mustStop(budgetStart)) {
-        outOfSteps = true;
-        return false;
-    }
+// in tail position the running one replaced.
+void Machine::enterCode(const Code* code, uint32_t from, bool tail, Activation*& a) {
     uint32_t n = static_cast<uint32_t>(vals.size()) - from;
     if (tail) {
         for (uint32_t i = a->base; i < from; ++i)
@@ -431,7 +410,6 @@ bool Machine::enterCode(const Code* code, uint32_t from, bool tail, Activation*&
     codeEntered(code);
     vals.resize(a->base + code->slots);
     dropSlots(*a, code->entryDrop);
-    return true;
 }
 
 // The normal value f (owned) applied to the normal arguments in pending,
@@ -525,7 +503,12 @@ Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& o
         pending.pop_back();
     }
     decRef(f);
-    return enterCode(code, from, tail, a) ? Applied::Entered : Applied::Stopped;
+    if (mustStop(budgetStart)) {
+        outOfSteps = true;
+        return Applied::Stopped;
+    }
+    enterCode(code, from, tail, a);
+    return Applied::Entered;
 }
 
 // Whether the graph engine's continuation for the top activation's result

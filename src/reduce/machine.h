@@ -292,7 +292,7 @@ struct Machine {
     enum class Applied { Value, Entered, Graph, Stopped };
     Applied callValue(Cell* f, bool tail, Activation*& a, Cell*& out);
     bool takesApplication() const;
-    bool enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
+    void enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
     // A lambda the compiled evaluator just applied for the first time and
     // left to the graph engine (compared, never followed).
