@@ -651,9 +651,14 @@ LambdaEntry& lambdaEntry(const Cell* lam) {
     }
     return gLambdas[(reinterpret_cast<uintptr_t>(lam) >> 4) * 0x9E3779B97F4A7C15u >> 55];
 }
-}  // namespace
 
-namespace {
+// The entry names lam from now on, and holds it.
+void claimEntry(LambdaEntry& e, Cell* lam) {
+    releaseEntry(e);
+    incRef(lam);
+    e.cell = lam;
+}
+
 // The closed lambdas written in the definitions' bodies (main's among them):
 // functions of the program text, which get their code when first applied.
 std::unordered_set<const Cell*> gTextLambdas;
@@ -685,11 +690,7 @@ bool smallBody(Cell* lam) { return walkFits(lam, 2000, false); }
 
 Code* lambdaCode(Cell* lam, int k) {
     LambdaEntry& e = lambdaEntry(lam);
-    if (e.cell != lam && isTextLambda(lam)) {
-        releaseEntry(e);
-        incRef(lam);
-        e.cell = lam;
-    }
+    if (e.cell != lam && isTextLambda(lam)) claimEntry(e, lam);
     if (e.cell == lam) {
         if (!e.code) {
             // Codes still running after the cache let go of them are kept:
@@ -701,9 +702,7 @@ Code* lambdaCode(Cell* lam, int k) {
         }
         return e.code;
     }
-    releaseEntry(e);
-    incRef(lam);
-    e.cell = lam;
+    claimEntry(e, lam);
     return nullptr;
 }
 
@@ -714,10 +713,7 @@ Code* lambdaCodeKept(const Cell* lam) {
 
 void lambdaSeen(Cell* lam) {
     LambdaEntry& e = lambdaEntry(lam);
-    if (e.cell == lam) return;
-    releaseEntry(e);
-    incRef(lam);
-    e.cell = lam;
+    if (e.cell != lam) claimEntry(e, lam);
 }
 
 void codeLeftSlow(Code* c) { deleteLambdaCode(c); }

@@ -50,6 +50,14 @@ Cell* Machine::popActivation() {
 }
 
 namespace {
+// The lambda ((\ p) body) at the head of v = ((lambda a1) .. aj), spine
+// being v's spine length j + 2 with head h; null when h is not "\".
+KILN_HOT Cell* spineLambda(Cell* v, Cell* h, int spine) {
+    if (spine < 2 || !rawIsAtom(h) || rawFirst(h) != '\\' || rawSecond(h) != 0) return nullptr;
+    for (int i = 0; i < spine - 2; ++i) v = rawLeft(v);
+    return v;
+}
+
 // Whether v is a lambda applied to fewer arguments than its parameters:
 // reducing it only substitutes, so it may wait unreduced for the next.
 bool isGathering(Cell* v) {
@@ -59,10 +67,8 @@ bool isGathering(Cell* v) {
         ++n;
         h = rawLeft(h);
     }
-    if (n < 3 || !rawIsAtom(h) || rawFirst(h) != '\\' || rawSecond(h) != 0) return false;
-    Cell* lam = v;
-    for (int i = 0; i < n - 2; ++i) lam = rawLeft(lam);
-    return lambdaParameters(lam) > n - 2;
+    Cell* lam = n >= 3 ? spineLambda(v, h, n) : nullptr;
+    return lam && lambdaParameters(lam) > n - 2;
 }
 }  // namespace
 
@@ -102,6 +108,27 @@ void Machine::enter(const Code* code, Cell* const* args, int m) {
     dropSlots(acts.back(), code->entryDrop);
     k = atoms().I;
     entered = true;
+}
+
+// Starts the code with its arguments at vals[from ..): a new activation, or
+// in tail position the running one replaced.
+KILN_HOT void Machine::enterCode(const Code* code, uint32_t from, bool tail, Activation*& a) {
+    uint32_t n = static_cast<uint32_t>(vals.size()) - from;
+    if (tail) {
+        for (uint32_t i = a->base; i < from; ++i)
+            if (vals[i]) decRef(vals[i]);
+        std::copy(vals.begin() + from, vals.end(), vals.begin() + a->base);
+        vals.resize(a->base + n);
+        codeLeft(a->code);
+        a->code = code;
+        a->pc = 0;
+    } else {
+        acts.push_back(Activation{code, 0, from, nullptr});
+        a = &acts.back();
+    }
+    codeEntered(code);
+    vals.resize(a->base + code->slots);
+    dropSlots(*a, code->entryDrop);
 }
 
 // Runs activations until the graph engine has work (x under k) or the last
@@ -391,27 +418,6 @@ void Machine::run() {
     }
 }
 
-// Starts the code with its arguments at vals[from ..): a new activation, or
-// in tail position the running one replaced.
-void Machine::enterCode(const Code* code, uint32_t from, bool tail, Activation*& a) {
-    uint32_t n = static_cast<uint32_t>(vals.size()) - from;
-    if (tail) {
-        for (uint32_t i = a->base; i < from; ++i)
-            if (vals[i]) decRef(vals[i]);
-        std::copy(vals.begin() + from, vals.end(), vals.begin() + a->base);
-        vals.resize(a->base + n);
-        codeLeft(a->code);
-        a->code = code;
-        a->pc = 0;
-    } else {
-        acts.push_back(Activation{code, 0, from, nullptr});
-        a = &acts.back();
-    }
-    codeEntered(code);
-    vals.resize(a->base + code->slots);
-    dropSlots(*a, code->entryDrop);
-}
-
 // The normal value f (owned) applied to the normal arguments in pending,
 // the next last, all of which it takes. A definition, builtin or lambda
 // they saturate runs at once (Entered: its activation was started, its
@@ -432,10 +438,7 @@ Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& o
     const Code* code = nullptr;
     Resolution* r = nullptr;
     Handler handler = nullptr;
-    if (rawIsAtom(h) && n >= 2 && rawText(h)[0] == '\\' && rawText(h)[1] == 0) {
-        // ((((\ p) body) a1) .. aj): the lambda is own[n - 2]'s pair.
-        Cell* lam = f;
-        for (int i = 0; i < n - 2; ++i) lam = rawLeft(lam);
+    if (Cell* lam = spineLambda(f, h, n)) {
         const Code* known = gProfiling ? nullptr : lambdaCodeKept(lam);
         int k = known ? known->params : gProfiling ? 0 : lambdaParameters(lam);
         given = n - 2;
@@ -462,29 +465,16 @@ Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& o
     }
     int m = static_cast<int>(pending.size());
     if (need < 0 || m > need || (m == need && !code && !handler && !r)) {
-        // Left to the graph engine.
-        while (!pending.empty()) {
-            f = rawMakePair(f, pending.back());
-            pending.pop_back();
-        }
-        out = f;
+        out = applyPending(f);  // left to the graph engine
         return Applied::Graph;
     }
     if (m < need) {
-        while (!pending.empty()) {
-            f = rawMakePair(f, pending.back());
-            pending.pop_back();
-        }
-        out = f;
+        out = applyPending(f);
         return Applied::Value;
     }
     if (handler) {
         ++gStats.steps;
-        while (!pending.empty()) {
-            f = rawMakePair(f, pending.back());
-            pending.pop_back();
-        }
-        CellRef result = callBuiltin(r->name.c_str(), r->arity, handler, CellRef::adopt(f));
+        CellRef result = callBuiltin(r->name.c_str(), r->arity, handler, CellRef::adopt(applyPending(f)));
         out = result.release();
         return rawIsNormal(out) ? Applied::Value : Applied::Graph;
     }
@@ -525,12 +515,6 @@ KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a) const {
     return below.code->ins[below.pc].op == Op::Branch;
 }
 
-// The value at vals[from] applied to the normal arguments above it. The
-// prelude's constructors K, H, I and V are contracted here as the graph
-// engine would, sharing the same cells. Answers the function reached (owned)
-// with its arguments still to take in pending, the next last, and pops the
-// operands. A null operand stands for a lambda not yet built (Case): it is
-// moved about, never looked into.
 namespace {
 // Whether c is the atom of one capital letter.
 KILN_HOT bool isCapital(const Cell* c, char letter) {
@@ -538,6 +522,12 @@ KILN_HOT bool isCapital(const Cell* c, char letter) {
 }
 }  // namespace
 
+// The value at vals[from] applied to the normal arguments above it. The
+// prelude's constructors K, H, I and V are contracted here as the graph
+// engine would, sharing the same cells. Answers the function reached (owned)
+// with its arguments still to take in pending, the next last, and pops the
+// operands. A null operand stands for a lambda not yet built (Case): it is
+// moved about, never looked into.
 Cell* Machine::contractPrelude(size_t from) {
     Cell* f = vals[from];
     pending.clear();
@@ -617,12 +607,9 @@ Cell* Machine::contractPrelude(size_t from) {
     return f;
 }
 
-// The value at vals[from] applied to the normal arguments above it, the
-// prelude's constructors contracted; anything else comes back as the
-// application for the graph engine to reduce. Answers an owned cell and
-// pops the operands.
-KILN_HOT Cell* Machine::applyValue(size_t from) {
-    Cell* f = contractPrelude(from);
+// f (owned) applied to the arguments pending holds, the next last, which
+// it takes; answers the application, owned.
+KILN_HOT Cell* Machine::applyPending(Cell* f) {
     while (!pending.empty()) {
         f = rawMakePair(f, pending.back());
         pending.pop_back();

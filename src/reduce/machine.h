@@ -286,7 +286,7 @@ struct Machine {
     void dropSlots(const Activation& a, uint32_t slots);
     bool spliceCondition(Cell* kc, int found);
     bool pendingArgumentsWait(const Activation& a) const;
-    Cell* applyValue(size_t from);
+    Cell* applyPending(Cell* f);
     Cell* contractPrelude(size_t from);
     // What applying a value to normal arguments did (callValue).
     enum class Applied { Value, Entered, Graph, Stopped };
