@@ -120,21 +120,63 @@ CellRef shorten(const Operands& o) {
 
 }  // namespace
 
+// The direct forms answer two small integers, or two reals, at once; null
+// sends anything else through the builtin itself.
+namespace {
+inline bool twoReals(const Cell* x, const Cell* y, double& a, double& b) {
+    if (!isReal(x) || !isReal(y)) return false;
+    a = realValue(x);
+    b = realValue(y);
+    return true;
+}
+}  // namespace
+
 CellRef plusDirect(Cell* x, Cell* y) {
     int64_t a, b;
     if (smallInteger(x, a) && smallInteger(y, b)) return makeInteger(a + b);
+    double u, v;
+    if (twoReals(x, y, u, v)) return makeReal(u + v);
     return CellRef();
 }
 
 CellRef dashDirect(Cell* x, Cell* y) {
     int64_t a, b;
     if (smallInteger(x, a) && smallInteger(y, b)) return makeInteger(a - b);
+    double u, v;
+    if (twoReals(x, y, u, v)) return makeReal(u - v);
     return CellRef();
 }
 
 CellRef multDirect(Cell* x, Cell* y) {
     int64_t a, b, p;
     if (smallInteger(x, a) && smallInteger(y, b) && !__builtin_mul_overflow(a, b, &p)) return makeInteger(p);
+    double u, v;
+    if (twoReals(x, y, u, v)) return makeReal(u * v);
+    return CellRef();
+}
+
+// Division and remainder by a positive small integer (a negative divisor
+// may be watched for) or of two reals.
+CellRef overDirect(Cell* x, Cell* y) {
+    int64_t a, b;
+    if (smallInteger(x, a) && smallInteger(y, b) && b > 0) {
+        int64_t q = a / b;
+        if (a % b != 0 && a < 0) --q;  // toward minus infinity
+        return makeInteger(q);
+    }
+    double u, v;
+    if (twoReals(x, y, u, v) && !(gNumberTrapWatcher && v < 0)) return makeReal(u / v);
+    return CellRef();
+}
+
+CellRef centDirect(Cell* x, Cell* y) {
+    int64_t a, b;
+    if (smallInteger(x, a) && smallInteger(y, b) && b > 0) {
+        int64_t r = a % b;
+        return makeInteger(r < 0 ? r + b : r);
+    }
+    double u, v;
+    if (twoReals(x, y, u, v) && !(gNumberTrapWatcher && v < 0)) return makeReal(std::fmod(u, v));
     return CellRef();
 }
 

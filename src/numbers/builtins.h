@@ -21,11 +21,14 @@ CellRef same(CellRef app);
 CellRef diff(CellRef app);
 CellRef cmpr(CellRef app);
 
-// Direct forms of + - * < > = # on two small integers (null otherwise: the
-// handler decides), the same results without the application.
+// Direct forms of + - * / % < > = # on two small integers (for / and % a
+// positive divisor) or two reals, the same results without the
+// application; null otherwise: the handler decides.
 CellRef plusDirect(Cell* x, Cell* y);
 CellRef dashDirect(Cell* x, Cell* y);
 CellRef multDirect(Cell* x, Cell* y);
+CellRef overDirect(Cell* x, Cell* y);
+CellRef centDirect(Cell* x, Cell* y);
 CellRef lessDirect(Cell* x, Cell* y);
 CellRef gteqDirect(Cell* x, Cell* y);
 CellRef sameDirect(Cell* x, Cell* y);

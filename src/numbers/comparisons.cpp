@@ -98,23 +98,29 @@ CellRef equality(const CellRef& app, bool wantSame) {
 
 }  // namespace
 
+// Two small integers or two reals at once (nothing is ordered against a
+// NaN); null for anything else.
 CellRef lessDirect(Cell* x, Cell* y) {
     int64_t p, q;
-    return smallInteger(x, p) && smallInteger(y, q) ? truth(p < q) : CellRef();
+    if (smallInteger(x, p) && smallInteger(y, q)) return truth(p < q);
+    return isReal(x) && isReal(y) ? truth(realValue(x) < realValue(y)) : CellRef();
 }
 CellRef gteqDirect(Cell* x, Cell* y) {
     int64_t p, q;
-    return smallInteger(x, p) && smallInteger(y, q) ? truth(p >= q) : CellRef();
+    if (smallInteger(x, p) && smallInteger(y, q)) return truth(p >= q);
+    return isReal(x) && isReal(y) ? truth(realValue(x) >= realValue(y)) : CellRef();
 }
 CellRef sameDirect(Cell* x, Cell* y) {
     int64_t p, q;
     if (x == y) return truth(true);
-    return smallInteger(x, p) && smallInteger(y, q) ? truth(p == q) : CellRef();
+    if (smallInteger(x, p) && smallInteger(y, q)) return truth(p == q);
+    return isReal(x) && isReal(y) ? truth(realValue(x) == realValue(y)) : CellRef();
 }
 CellRef diffDirect(Cell* x, Cell* y) {
     int64_t p, q;
     if (x == y) return truth(false);
-    return smallInteger(x, p) && smallInteger(y, q) ? truth(p != q) : CellRef();
+    if (smallInteger(x, p) && smallInteger(y, q)) return truth(p != q);
+    return isReal(x) && isReal(y) ? truth(realValue(x) != realValue(y)) : CellRef();
 }
 
 CellRef less(CellRef app) { return ordered(app, true); }

@@ -54,6 +54,12 @@ size_t firstElementLength(std::string_view inner) {
 }
 
 CellRef undefined() { return capitalAtom('Z'); }
-CellRef truth(bool value) { return capitalAtom(value ? 'K' : 'H'); }
+CellRef truth(bool value) {
+    static Cell* const yes = capitalAtom('K').get();
+    static Cell* const no = capitalAtom('H').get();
+    Cell* c = value ? yes : no;
+    incRef(c);
+    return CellRef::adopt(c);
+}
 
 }  // namespace kiln::numbers

@@ -25,6 +25,8 @@ void registerNumbers(Registry& r) {
     r.bindDirect("plus", numbers::plusDirect);
     r.bindDirect("dash", numbers::dashDirect);
     r.bindDirect("mult", numbers::multDirect);
+    r.bindDirect("over", numbers::overDirect);
+    r.bindDirect("cent", numbers::centDirect);
     r.bindDirect("less", numbers::lessDirect);
     r.bindDirect("gteq", numbers::gteqDirect);
     r.bindDirect("same", numbers::sameDirect);

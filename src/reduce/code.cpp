@@ -15,6 +15,7 @@ bool gPairOk = false;  // K, H, I and V as the prelude has them
 Cell* gFalseBody = nullptr;  // the body of H, while gPairOk holds
 Connectives gConnectives;
 bool gComposeOk = false;
+bool gYOk = false;
 
 namespace {
 
@@ -547,6 +548,7 @@ void checkPrelude() {
     gFalseBody = gPairOk ? rawRight(lookupDefinition("H")) : nullptr;
     gConnectives = gTruthOk ? preludeConnectives() : Connectives();
     gComposeOk = preludeT() && preludeCompose();
+    gYOk = preludeY();
 }
 
 // The code of a body under params leading lambdas over letters.

@@ -248,8 +248,10 @@ void Machine::run() {
             }
             case Op::ApplyArg: {
                 // A constructor takes the rest of the application as it is.
+                // (A constructor's partial application that is not normal
+                // came from a Guard: its arguments stay unevaluated.)
                 Cell* f = vals.back();
-                if (!headIsConstructor(f) || takesLastStrictly(f)) break;
+                if (!headIsConstructor(f) || (rawIsNormal(f) && takesLastStrictly(f))) break;
                 vals.pop_back();
                 Cell* rest[16];
                 int n = 0;
@@ -362,8 +364,16 @@ void Machine::run() {
                 return;
             }
             case Op::Guard:
-                if (pendingArgumentsWait(*a)) {
+                if (pendingArgumentsWait(*a, in.cell)) {
                     Cell* t = instantiate(*a, in, in.cell, in.mask);
+                    if (!a->k0 && acts[acts.size() - 2].code->ins[acts[acts.size() - 2].pc].op == Op::ApplyArg) {
+                        // The caller's application takes it, its arguments
+                        // unevaluated.
+                        popActivation();
+                        vals.push_back(t);
+                        a = &acts.back();
+                        break;
+                    }
                     if (!finish(t)) return;
                     a = &acts.back();
                 }
@@ -425,7 +435,20 @@ void Machine::run() {
 // applied to them (Value, in out; for a lambda an application still to
 // reduce, which only ApplyArg, Settle and Return may take); anything else
 // is the application for the graph engine to reduce (Graph, in out).
+namespace {
+KILN_HOT bool isCapitalY(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == 'Y' && rawSecond(c) == 0; }
+}  // namespace
+
 Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& out) {
+    // Y g given its next argument is g (Y g) and that argument: the cell
+    // (Y g) at hand is the one passed on, no new one is built.
+    while (gYOk && rawIsPair(f) && isCapitalY(rawLeft(f)) && !rawDataMark(f)) {
+        Cell* g = rawRight(f);
+        incRef(g);
+        pending.push_back(f);
+        f = g;
+        ++gStats.steps;
+    }
     Cell* own[16];
     int n = 0;
     Cell* h = f;
@@ -504,7 +527,7 @@ Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& o
 // Whether the graph engine's continuation for the top activation's result
 // begins with a pending argument (a function frame), which a constructor's
 // partial application would take.
-KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a) const {
+KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a, Cell* construct) const {
     const Cell* k0 = a.k0;
     if (k0 && rawIsPair(k0)) {
         const Cell* g = rawRight(k0);
@@ -512,7 +535,11 @@ KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a) const {
     }
     if (acts.size() < 2) return false;
     const Activation& below = acts[acts.size() - 2];
-    return below.code->ins[below.pc].op == Op::Branch;
+    const Ins& next = below.code->ins[below.pc];
+    // An application below waiting to apply the value to as many arguments
+    // as the constructor lacks: they are its pending arguments.
+    if (next.op == Op::ApplyArg) return next.k - next.n >= rawArityOf(construct);
+    return next.op == Op::Branch;
 }
 
 namespace {

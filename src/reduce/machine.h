@@ -111,6 +111,8 @@ bool preludeTruth();
 bool preludePair();
 // T a b = b a, as the prelude defines it.
 bool preludeT();
+// Y a b = a (Y a) b, as the prelude defines it.
+bool preludeY();
 // B a b c = a (b c) and C a b c = a c b, as the prelude defines them.
 bool preludeCompose();
 // The prelude's connectives read as branches: `& p q` is p ? q ; H,
@@ -202,6 +204,7 @@ extern bool gTruthOk;
 extern bool gPairOk;         // K, H, I and V as the prelude has them
 extern Cell* gFalseBody;     // the body of H, while gPairOk holds
 extern Connectives gConnectives;  // while gTruthOk holds
+extern bool gYOk;  // Y as the prelude has it
 extern bool gComposeOk;  // B a b c = a (b c), C a b c = a c b and T a b = b a as the prelude has them
 
 // Whether the constructor partial application f, given its last argument,
@@ -285,7 +288,7 @@ struct Machine {
     Cell* instantiate(const Activation& a, const Ins& in, Cell* t, uint32_t mask);
     void dropSlots(const Activation& a, uint32_t slots);
     bool spliceCondition(Cell* kc, int found);
-    bool pendingArgumentsWait(const Activation& a) const;
+    bool pendingArgumentsWait(const Activation& a, Cell* construct) const;
     Cell* applyPending(Cell* f);
     Cell* contractPrelude(size_t from);
     // What applying a value to normal arguments did (callValue).

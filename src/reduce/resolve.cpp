@@ -244,6 +244,18 @@ bool preludeCompose() {
            letterOf(rawRight(rawLeft(body))) == c && letterOf(rawRight(body)) == b;
 }
 
+bool preludeY() {
+    // Y a b = a (Y a) b: two lambdas over distinct letters.
+    const Cell* d = lookupDefinition("Y");
+    int a, b;
+    if (!d || !isLetterLambda(d, &a) || !isLetterLambda(rawRight(d), &b) || a == b) return false;
+    const Cell* body = rawRight(rawRight(d));
+    if (!rawIsPair(body) || letterOf(rawRight(body)) != b || !rawIsPair(rawLeft(body))) return false;
+    const Cell* fa = rawLeft(body);
+    const Cell* ya = rawRight(fa);
+    return letterOf(rawLeft(fa)) == a && rawIsPair(ya) && atomIs(rawLeft(ya), "Y") && letterOf(rawRight(ya)) == a;
+}
+
 bool preludeT() {
     // T a b = b a, as the prelude defines it.
     const Cell* body = lookupDefinition("T");
