@@ -411,10 +411,12 @@ private:
     void emitApplication(Cell* e, Cell* const* args, int from, int m, bool tail, uint32_t live) {
         uint32_t after = tail ? 0 : live;
         std::vector<size_t> exits;
+        uint32_t first = static_cast<uint32_t>(code_.ins.size());
         for (int i = from; i < m; ++i) {
             Ins check = make(Op::ApplyArg);
             check.n = static_cast<uint8_t>(i);
             check.k = static_cast<uint8_t>(m);
+            check.join = first;
             check.cell = e;
             check.tail = tail;
             for (int j = i; j < m; ++j) check.mask |= rawFreeVariables(args[j]);
@@ -423,6 +425,9 @@ private:
             code_.ins.push_back(check);
             emit(args[i], false, after | usesOf(args, i + 1, m));
             Ins one = make(Op::ApplyOne);
+            one.n = static_cast<uint8_t>(i);
+            one.k = static_cast<uint8_t>(m);
+            one.join = first;
             one.tail = tail && i == m - 1;
             code_.ins.push_back(one);
         }

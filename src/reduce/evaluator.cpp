@@ -46,10 +46,36 @@ Cell* Machine::popActivation() {
     Cell* k0 = a.k0;
     codeLeft(a.code);
     acts.pop_back();
+    while (!gathering.empty() && gathering.back().depth > acts.size()) gathering.pop_back();
     return k0;
 }
 
 namespace {
+// Whether c is the atom of one capital letter.
+KILN_HOT bool isCapital(const Cell* c, char letter) {
+    return rawIsAtom(c) && rawFirst(c) == static_cast<unsigned char>(letter) && rawSecond(c) == 0;
+}
+KILN_HOT bool isCapitalY(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == 'Y' && rawSecond(c) == 0; }
+
+// What the pair (V a b) or the empty list (K K) given one selector gives at
+// once, borrowed: a for K, b for H, H or K for the end-of-list test
+// K(KH); null for anything else.
+KILN_HOT Cell* selectField(Cell* f, Cell* s) {
+    if (!rawIsPair(f)) return nullptr;
+    Cell* l = rawLeft(f);
+    bool pair = rawIsPair(l) && isCapital(rawLeft(l), 'V');
+    if (rawIsAtom(s)) {
+        if (!pair || rawSecond(s) != 0) return nullptr;
+        unsigned char c = rawFirst(s);
+        return c == 'K' ? rawRight(l) : c == 'H' ? rawRight(f) : nullptr;
+    }
+    if (!isCapital(rawLeft(s), 'K') || !rawIsPair(rawRight(s))) return nullptr;
+    Cell* kh = rawRight(s);
+    if (!isCapital(rawLeft(kh), 'K') || !isCapital(rawRight(kh), 'H')) return nullptr;
+    if (pair) return rawRight(kh);
+    return isCapital(l, 'K') && isCapital(rawRight(f), 'K') ? rawRight(f) : nullptr;
+}
+
 // The lambda ((\ p) body) at the head of v = ((lambda a1) .. aj), spine
 // being v's spine length j + 2 with head h; null when h is not "\".
 KILN_HOT Cell* spineLambda(Cell* v, Cell* h, int spine) {
@@ -232,7 +258,17 @@ void Machine::run() {
             case Op::Apply: {
                 ++gStats.steps;
                 size_t from = vals.size() - in.n - 1;
-                Cell* t = contractPrelude(from);
+                Cell* t;
+                if (in.n == 1 && (t = selectField(vals[from], vals[from + 1]))) {
+                    // A pair's field, or the end-of-list test, at once.
+                    incRef(t);
+                    decRef(vals[from]);
+                    decRef(vals[from + 1]);
+                    vals.resize(from);
+                    pending.clear();
+                } else {
+                    t = contractPrelude(from);
+                }
                 if (!pending.empty()) {
                     Applied how = callValue(t, false, a, t);
                     if (how == Applied::Entered) break;
@@ -247,6 +283,12 @@ void Machine::run() {
                 return;
             }
             case Op::ApplyArg: {
+                if (isGathered(in)) break;
+                if (in.k - in.n >= 2 && takesBeforeActing(vals.back()) >= in.k - in.n) {
+                    gathering.push_back({static_cast<uint32_t>(acts.size()), in.join,
+                                         static_cast<uint32_t>(vals.size() - 1)});
+                    break;
+                }
                 // A constructor takes the rest of the application as it is.
                 // (A constructor's partial application that is not normal
                 // came from a Guard: its arguments stay unevaluated.)
@@ -276,10 +318,20 @@ void Machine::run() {
             case Op::ApplyOne: {
                 ++gStats.steps;
                 pending.clear();
-                pending.push_back(vals.back());
-                vals.pop_back();
-                Cell* f = vals.back();
-                vals.pop_back();
+                Cell* f;
+                if (isGathered(in)) {
+                    if (in.n + 1 < in.k) break;  // the next argument
+                    uint32_t at = gathering.back().at;
+                    gathering.pop_back();
+                    for (size_t i = vals.size(); i-- > at + 1;) pending.push_back(vals[i]);
+                    f = vals[at];
+                    vals.resize(at);
+                } else {
+                    pending.push_back(vals.back());
+                    vals.pop_back();
+                    f = vals.back();
+                    vals.pop_back();
+                }
                 Cell* t;
                 Applied how = callValue(f, in.tail, a, t);
                 if (how == Applied::Entered) break;
@@ -435,9 +487,38 @@ void Machine::run() {
 // applied to them (Value, in out; for a lambda an application still to
 // reduce, which only ApplyArg, Settle and Return may take); anything else
 // is the application for the graph engine to reduce (Graph, in out).
-namespace {
-KILN_HOT bool isCapitalY(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == 'Y' && rawSecond(c) == 0; }
-}  // namespace
+
+// How many arguments the normal value f takes before it acts: a
+// definition's, builtin's or lambda's parameters still to come, and those
+// of the lambda a Y application hands itself to; 0 for anything else
+// (constructors among them, which take their arguments unevaluated).
+int Machine::takesBeforeActing(Cell* f) {
+    int taken = 0;
+    int n = 0;
+    Cell* h = f;
+    while (rawIsPair(h) && n < 16) {
+        ++n;
+        h = rawLeft(h);
+    }
+    if (gYOk && n == 1 && isCapitalY(h)) {
+        f = rawRight(f);
+        taken = 1;
+        n = 0;
+        for (h = f; rawIsPair(h) && n < 16; h = rawLeft(h)) ++n;
+    }
+    if (!rawIsAtom(h) || rawDataMark(f)) return 0;
+    int k = 0;
+    if (Cell* lam = spineLambda(f, h, n)) {
+        k = lambdaParameters(lam) - (n - 2);
+    } else if (letterOf(h) < 0 && !headIsConstructor(h)) {
+        Resolution* r = resolve(h);
+        if (r->kind == HeadKind::Defined && r->params > 0)
+            k = r->params - n;
+        else if (r->kind == HeadKind::Builtin)
+            k = r->arity - n;
+    }
+    return k - taken;
+}
 
 Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& out) {
     // Y g given its next argument is g (Y g) and that argument: the cell
@@ -542,12 +623,6 @@ KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a, Cell* construct
     return next.op == Op::Branch;
 }
 
-namespace {
-// Whether c is the atom of one capital letter.
-KILN_HOT bool isCapital(const Cell* c, char letter) {
-    return rawIsAtom(c) && rawFirst(c) == static_cast<unsigned char>(letter) && rawSecond(c) == 0;
-}
-}  // namespace
 
 // The value at vals[from] applied to the normal arguments above it. The
 // prelude's constructors K, H, I and V are contracted here as the graph

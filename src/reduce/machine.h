@@ -157,8 +157,8 @@ enum class Op : uint8_t {
     Guard,        // tail position: hand cell to the graph engine when pending arguments wait
     Construct,    // a constructor's partial application: cell applied to the n values on top
     Case,         // a value applied to n values and the lambda cell: run the lambda's body inline
-    ApplyArg,     // before argument n of an application of a value: a constructor on top takes the rest unevaluated
-    ApplyOne,     // apply the value under the top to the top: contract it when that saturates it
+    ApplyArg,     // before argument n of k of an application of a value: a constructor on top takes the rest unevaluated
+    ApplyOne,     // apply the value under the top to the top (argument n of k): contract it when that saturates it
     Enter,        // an inlined body begins: the definition callee counts as entered
     Settle,       // the value on top is an application the arguments left unsaturated: reduce it
 };
@@ -169,7 +169,7 @@ struct Ins {
     uint8_t k = 0;          // Case: the lambda's parameters, in slots target, target+1, ...
     uint16_t scope = 0;     // the letters' slots where the instruction stands
     uint32_t target = 0;    // Branch: the second branch; Jump: where to go on
-    uint32_t join = 0;      // Branch not in tail position: the code after both branches
+    uint32_t join = 0;      // Branch not in tail position: the code after both branches; ApplyArg, ApplyOne: the application's first instruction
     bool tail = false;      // Branch: in tail position
     uint32_t mask = 0;      // free letters of cell
     uint32_t mask2 = 0;     // free letters of cell2
@@ -295,8 +295,24 @@ struct Machine {
     enum class Applied { Value, Entered, Graph, Stopped };
     Applied callValue(Cell* f, bool tail, Activation*& a, Cell*& out);
     bool takesApplication() const;
+    static int takesBeforeActing(Cell* f);
     void enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
+    // An application whose value takes all its arguments before it acts
+    // gathers them on the value stack and applies it once, after the last:
+    // the activation (its depth), the application (its first instruction)
+    // and where the value lies.
+    struct Gathering {
+        uint32_t depth;
+        uint32_t app;
+        uint32_t at;
+    };
+    std::vector<Gathering> gathering;
+    bool isGathered(const Ins& in) const {
+        if (gathering.empty()) return false;
+        const Gathering& g = gathering.back();
+        return g.app == in.join && g.depth == acts.size() && g.at < vals.size();
+    }
     // A lambda the compiled evaluator just applied for the first time and
     // left to the graph engine (compared, never followed).
     const Cell* seenOnce = nullptr;
