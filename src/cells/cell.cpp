@@ -702,6 +702,16 @@ void annotatePair(Cell* c) {
 
 }  // namespace
 
+CellRef makeRealAtom(double value) {
+    Cell* c = allocateAtom(9, ' ');
+    char* t = const_cast<char*>(rawBytes(c));
+    t[0] = ' ';
+    std::memcpy(t + 1, &value, 8);  // x86-64 stores least significant byte first
+    t[9] = 0;
+    setTop(c, 0x80 | arityField(1));  // annotated as data at once
+    return CellRef::adopt(c);
+}
+
 // The parts of a pair are annotated before the pair, with a stack of its own
 // so that a deep graph costs no machine stack.
 void annotate(Cell* c) {

@@ -160,6 +160,9 @@ CellRef makeAtom(std::string_view text);
 CellRef makeAtom(const char* text);  // a null text is an internal error
 CellRef makeAtom(std::string&& text);  // the source is left empty
 CellRef makePair(CellRef l, CellRef r);
+// The real atom of value: a space and the 8 bytes of the binary64, least
+// significant first (what values.h's makeReal answers).
+CellRef makeRealAtom(double value);
 // The one shared atom of a capital letter 'A' to 'Z' (truth values, "Z",
 // the prelude's combinators), made once and kept for the whole process.
 const CellRef& capitalAtom(char letter);

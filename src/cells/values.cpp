@@ -30,12 +30,7 @@ char numberClass(Cell* c) {
     return 'w';
 }
 
-CellRef makeReal(double value) {
-    char t[9];
-    t[0] = ' ';
-    std::memcpy(t + 1, &value, 8);  // x86-64 stores least significant byte first
-    return makeAtom(std::string_view(t, 9));
-}
+CellRef makeReal(double value) { return makeRealAtom(value); }
 
 double realValue(const Cell* c) {
     double d;

@@ -42,7 +42,7 @@ Cell* Machine::popActivation() {
     Activation& a = acts.back();
     for (size_t i = a.base; i < vals.size(); ++i)
         if (vals[i]) decRef(vals[i]);
-    vals.resize(a.base);
+    vals.shrink(a.base);
     Cell* k0 = a.k0;
     codeLeft(a.code);
     acts.pop_back();
@@ -144,7 +144,7 @@ KILN_HOT void Machine::enterCode(const Code* code, uint32_t from, bool tail, Act
         for (uint32_t i = a->base; i < from; ++i)
             if (vals[i]) decRef(vals[i]);
         std::copy(vals.begin() + from, vals.end(), vals.begin() + a->base);
-        vals.resize(a->base + n);
+        vals.shrink(a->base + n);
         codeLeft(a->code);
         a->code = code;
         a->pc = 0;
@@ -199,7 +199,7 @@ void Machine::run() {
                     Cell* x = vals[vals.size() - 2];
                     CellRef result = in.direct(x, y);
                     if (result) {
-                        vals.resize(vals.size() - 2);
+                        vals.shrink(vals.size() - 2);
                         decRef(x);
                         decRef(y);
                         vals.push_back(result.release());
@@ -210,7 +210,7 @@ void Machine::run() {
                 Cell* app = in.cell;
                 incRef(app);
                 for (size_t i = from; i < vals.size(); ++i) app = rawMakePair(app, vals[i]);
-                vals.resize(from);
+                vals.shrink(from);
                 CellRef result = callBuiltin(in.callee->name.c_str(), in.n, in.handler, CellRef::adopt(app));
                 if (rawIsNormal(result.get()) || a->code->ins[a->pc].op == Op::Return) {
                     vals.push_back(result.release());
@@ -258,13 +258,18 @@ void Machine::run() {
             case Op::Apply: {
                 ++gStats.steps;
                 size_t from = vals.size() - in.n - 1;
-                Cell* t;
-                if (in.n == 1 && (t = selectField(vals[from], vals[from + 1]))) {
-                    // A pair's field, or the end-of-list test, at once.
+                // A field of nested pairs (b H H K), or the end-of-list
+                // test, at once; anything else is contracted step by step.
+                Cell* t = vals[from];
+                size_t i = from + 1;
+                for (Cell* field; i < vals.size() && (field = selectField(t, vals[i]));) {
+                    t = field;
+                    ++i;
+                }
+                if (i == vals.size()) {
                     incRef(t);
-                    decRef(vals[from]);
-                    decRef(vals[from + 1]);
-                    vals.resize(from);
+                    for (size_t j = from; j < i; ++j) decRef(vals[j]);
+                    vals.shrink(from);
                     pending.clear();
                 } else {
                     t = contractPrelude(from);
@@ -325,7 +330,7 @@ void Machine::run() {
                     gathering.pop_back();
                     for (size_t i = vals.size(); i-- > at + 1;) pending.push_back(vals[i]);
                     f = vals[at];
-                    vals.resize(at);
+                    vals.shrink(at);
                 } else {
                     pending.push_back(vals.back());
                     vals.pop_back();
@@ -440,7 +445,7 @@ void Machine::run() {
                     t = rawMakePair(t, vals[i]);
                     annotate(t);
                 }
-                vals.resize(from);
+                vals.shrink(from);
                 vals.push_back(t);
                 break;
             }
@@ -634,7 +639,7 @@ Cell* Machine::contractPrelude(size_t from) {
     Cell* f = vals[from];
     pending.clear();
     for (size_t i = vals.size(); i-- > from + 1;) pending.push_back(vals[i]);
-    vals.resize(from);
+    vals.shrink(from);
     for (int guard = 0; guard < 64 && !pending.empty() && f; ++guard) {
         // A pair (V a b) given the selector K or H: a or b, as V, K, H and
         // I would take them, in one step (records are read this way).

@@ -40,6 +40,11 @@ public:
     void pop_back() {
         if (--size_ + kSlack < high_) trim();
     }
+    // Drops the elements from n up (n at most the size).
+    void shrink(size_t n) {
+        size_ = n;
+        if (size_ + kSlack < high_) trim();
+    }
     // New elements are zero: mapped pages start zeroed, and pages given back
     // by a shrink are cleared when grown into again.
     void resize(size_t n) {
@@ -54,7 +59,7 @@ private:
     // Pages more than kSlack elements above the top go back to the system,
     // so memory a deep recursion used is free for the values it returns.
     static constexpr size_t kSlack = (size_t{4} << 20) / sizeof(T);
-    void trim() {
+    [[gnu::noinline, gnu::cold]] void trim() {
         size_t page = 4096;
         uintptr_t from = (reinterpret_cast<uintptr_t>(base_ + size_) + page - 1) & ~(page - 1);
         uintptr_t to = reinterpret_cast<uintptr_t>(base_ + high_) & ~(page - 1);
