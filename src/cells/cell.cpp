@@ -702,6 +702,26 @@ void annotatePair(Cell* c) {
 
 }  // namespace
 
+void annotateApplication(Cell* c) {
+    // annotatePair without the lambda and binding forms.
+    Cell* L = rawLeft(c);
+    Cell* R = rawRight(c);
+    if (!rawAnnotated(L)) annotate(L);
+    if (!rawAnnotated(R)) annotate(R);
+    bool dl = rawHasDataMark(L), dr = rawHasDataMark(R);
+    if (dl && dr) {
+        annotatePair(c);
+        return;
+    }
+    int la = dl ? 1 : annotatedArity(L);
+    unsigned top = arityField(dl ? 0 : (la == 11 || la < -50) ? la : la - 1);
+    bool redex = (!dl && (L->header & hdr::kRedexBit)) ||
+                 (!dr && ((R->header & hdr::kRedexBit) || annotatedArity(R) < 1));
+    if (redex) top |= 0x40;
+    setTop(c, top);
+    setSpan(c, varsOf(L) | varsOf(R));
+}
+
 CellRef makeRealAtom(double value) {
     Cell* c = allocateAtom(9, ' ');
     char* t = const_cast<char*>(rawBytes(c));

@@ -443,7 +443,7 @@ void Machine::run() {
                 // are: a long structure is never annotated in one deep walk.
                 for (size_t i = from; i < vals.size(); ++i) {
                     t = rawMakePair(t, vals[i]);
-                    annotate(t);
+                    annotateApplication(t);
                 }
                 vals.shrink(from);
                 vals.push_back(t);

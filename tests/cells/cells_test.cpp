@@ -173,6 +173,38 @@ TEST_F(CellsTest, AnnotatesApplicationsLambdasAndBindings) {
     EXPECT_FALSE(headIsConstructor(sat));
 }
 
+// annotateApplication answers what annotate does for the pairs a
+// constructor's partial application is built of, whether or not its parts
+// are annotated yet (a numeral arithmetic made is not).
+TEST_F(CellsTest, AnnotateApplicationAgreesWithAnnotate) {
+    auto both = [](Cell* l, Cell* r) {
+        incRef(l);
+        incRef(r);
+        Cell* a = rawMakePair(l, r);
+        incRef(l);
+        incRef(r);
+        Cell* b = rawMakePair(l, r);
+        annotateApplication(a);
+        annotate(b);
+        uint64_t ha = a->header, hb = b->header;
+        decRef(a);
+        decRef(b);
+        return std::make_pair(ha, hb);
+    };
+    CellRef k = makeAtom("K");
+    CellRef plus = makeAtom("plus");
+    CellRef fresh = makeInteger(41);  // not annotated yet
+    CellRef sat = apply(plus, makeAtom("1"), makeAtom("2"));
+    CellRef text = makeAtom("[ab]");
+    CellRef cases[][2] = {{k, fresh}, {plus, makeInteger(7)}, {apply(plus, makeAtom("1")), makeAtom("3")},
+                          {k, sat}, {k, text}, {text, makeAtom("[cd]")}, {apply(k, text), makeAtom("x")},
+                          {plus, makeRealAtom(2.5)}};
+    for (auto& c : cases) {
+        auto [ha, hb] = both(c[0].get(), c[1].get());
+        EXPECT_EQ(ha, hb) << atomText(c[0]) << " " << atomText(c[1]);
+    }
+}
+
 TEST_F(CellsTest, DataPairs) {
     CellRef d = makePair(makeAtom("[abc]"), makeAtom("[defg]"));
     EXPECT_TRUE(hasDataMark(d));
