@@ -163,6 +163,9 @@ CellRef makePair(CellRef l, CellRef r);
 // The real atom of value: a space and the 8 bytes of the binary64, least
 // significant first (what values.h's makeReal answers).
 CellRef makeRealAtom(double value);
+// The canonical numeral of value, keeping it when it fits (what
+// integers.h's makeInteger answers).
+CellRef makeIntegerAtom(int64_t value);
 // The one shared atom of a capital letter 'A' to 'Z' (truth values, "Z",
 // the prelude's combinators), made once and kept for the whole process.
 const CellRef& capitalAtom(char letter);

@@ -132,31 +132,7 @@ void requireNumber(const Cell* c) {
 
 // ---- integers -------------------------------------------------------------
 
-CellRef makeInteger(int64_t n) {
-    // Digits two at a time, from the right.
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
-    uint64_t m = n < 0 ? uint64_t{0} - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
-    char buf[24];
-    char* end = buf + sizeof buf;
-    char* p = end;
-    while (m >= 100) {
-        uint64_t r = m % 100;
-        m /= 100;
-        p -= 2;
-        std::memcpy(p, kPairs + 2 * r, 2);
-    }
-    if (m >= 10) {
-        p -= 2;
-        std::memcpy(p, kPairs + 2 * m, 2);
-    } else {
-        *--p = static_cast<char>('0' + m);
-    }
-    if (n < 0) *--p = '0';  // a negative numeral starts with 0
-    return makeSmallNumeral(std::string_view(p, static_cast<size_t>(end - p)), n);
-}
+CellRef makeInteger(int64_t n) { return makeIntegerAtom(n); }
 
 CellRef formatDecimal(int64_t n) {
     char buf[32];

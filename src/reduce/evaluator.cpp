@@ -514,7 +514,8 @@ int Machine::takesBeforeActing(Cell* f) {
     if (!rawIsAtom(h) || rawDataMark(f)) return 0;
     int k = 0;
     if (Cell* lam = spineLambda(f, h, n)) {
-        k = lambdaParameters(lam) - (n - 2);
+        const Code* known = lambdaCodeKept(lam);
+        k = (known ? known->params : lambdaParameters(lam)) - (n - 2);
     } else if (letterOf(h) < 0 && !headIsConstructor(h)) {
         Resolution* r = resolve(h);
         if (r->kind == HeadKind::Defined && r->params > 0)
