@@ -330,8 +330,34 @@ private:
         if (!smallTerm(body)) return false;
         annotate(body);
         uint32_t after = tail ? 0 : live;
-        for (int i = 0; i < m; ++i) emit(args[i], false, after | usesOf(args, i + 1, m));
-        if (code_.slots + m > 32) {
+        // An argument that is a variable is read from its slot by the body
+        // itself (an accessor's record stays where it is); the others are
+        // evaluated left to right into slots of their own.
+        int alias[4];
+        uint32_t aliased = 0;
+        int own = 0;
+        for (int i = 0; i < m; ++i) {
+            int l = rawIsAtom(args[i]) ? letterOf(args[i]) : -1;
+            alias[i] = l >= 0 && !noAliases_ ? scope_[l] : -1;
+            if (alias[i] >= 0)
+                aliased |= uint32_t{1} << alias[i];
+            else
+                ++own;
+        }
+        size_t start = code_.ins.size();
+        int startSlots = code_.slots;
+        for (int i = 0; i < m; ++i)
+            if (alias[i] < 0) emit(args[i], false, after | aliased | usesOf(args, i + 1, m));
+        if (code_.slots + own > 32) {
+            if (aliased) {
+                // Compiled again with every argument on the stack.
+                code_.ins.resize(start);
+                code_.slots = startSlots;
+                noAliases_ = true;
+                bool done = emitInline(r, args, m, tail, live, ctx);
+                noAliases_ = false;
+                return done;
+            }
             // The arguments took the slots left (calls inlined into them):
             // they are on the stack, as a call wants them.
             Ins in = make(tail ? Op::TailCall : Op::Call);
@@ -341,18 +367,23 @@ private:
             return true;
         }
         int base = code_.slots;
-        code_.slots += m;
+        code_.slots += own;
         Scope saved = scope_;
         uint16_t savedIndex = scopeIndex_;
         scope_.fill(-1);
-        for (int i = 0; i < m; ++i) scope_[letters[i]] = static_cast<int8_t>(base + i);
+        int slotOf[4];
+        for (int i = 0, next = base; i < m; ++i) {
+            slotOf[i] = alias[i] >= 0 ? alias[i] : next++;
+            scope_[letters[i]] = static_cast<int8_t>(slotOf[i]);
+        }
         scopeIndex_ = static_cast<uint16_t>(code_.scopes.size());
         code_.scopes.push_back(scope_);
         uint32_t used = uses(body);
         for (int i = m; i-- > 0;) {
+            if (alias[i] >= 0) continue;
             Ins b = make(Op::Bind);
-            b.n = static_cast<uint8_t>(base + i);
-            if (!(used >> (base + i) & 1)) b.drop = uint32_t{1} << (base + i);
+            b.n = static_cast<uint8_t>(slotOf[i]);
+            if (!(used >> slotOf[i] & 1)) b.drop = uint32_t{1} << slotOf[i];
             code_.ins.push_back(b);
         }
         code_.held.emplace_back(r->entry->second);
@@ -534,6 +565,7 @@ private:
     Code& code_;
     bool inlining_ = false;
     int expansions_ = 0;
+    bool noAliases_ = false;  // an inlined call's variable arguments get slots of their own
     Scope scope_;
     uint16_t scopeIndex_ = 0;
 };
