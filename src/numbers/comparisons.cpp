@@ -98,29 +98,55 @@ CellRef equality(const CellRef& app, bool wantSame) {
 
 }  // namespace
 
-// Two small integers or two reals at once (nothing is ordered against a
-// NaN); null for anything else.
+namespace {
+// The contents of two literal atoms, or of two byte strings.
+bool twoTexts(const Cell* x, const Cell* y, std::string_view& a, std::string_view& b) {
+    if (!rawIsAtom(x) || !rawIsAtom(y) || rawFirst(x) != rawFirst(y)) return false;
+    if (rawFirst(x) == '[') {
+        a = innerText(x);
+        b = innerText(y);
+        return true;
+    }
+    if (rawFirst(x) == '(') {
+        a = byteStringPayload(x);
+        b = byteStringPayload(y);
+        return true;
+    }
+    return false;
+}
+}  // namespace
+
+// Two small integers, two reals (nothing is ordered against a NaN), two
+// literal atoms or two byte strings at once; null for anything else.
 CellRef lessDirect(Cell* x, Cell* y) {
     int64_t p, q;
     if (smallInteger(x, p) && smallInteger(y, q)) return truth(p < q);
-    return isReal(x) && isReal(y) ? truth(realValue(x) < realValue(y)) : CellRef();
+    if (isReal(x) && isReal(y)) return truth(realValue(x) < realValue(y));
+    std::string_view a, b;
+    return twoTexts(x, y, a, b) ? truth(a < b) : CellRef();
 }
 CellRef gteqDirect(Cell* x, Cell* y) {
     int64_t p, q;
     if (smallInteger(x, p) && smallInteger(y, q)) return truth(p >= q);
-    return isReal(x) && isReal(y) ? truth(realValue(x) >= realValue(y)) : CellRef();
+    if (isReal(x) && isReal(y)) return truth(realValue(x) >= realValue(y));
+    std::string_view a, b;
+    return twoTexts(x, y, a, b) ? truth(a >= b) : CellRef();
 }
 CellRef sameDirect(Cell* x, Cell* y) {
     int64_t p, q;
     if (x == y) return truth(true);
     if (smallInteger(x, p) && smallInteger(y, q)) return truth(p == q);
-    return isReal(x) && isReal(y) ? truth(realValue(x) == realValue(y)) : CellRef();
+    if (isReal(x) && isReal(y)) return truth(realValue(x) == realValue(y));
+    std::string_view a, b;
+    return twoTexts(x, y, a, b) ? truth(a == b) : CellRef();
 }
 CellRef diffDirect(Cell* x, Cell* y) {
     int64_t p, q;
     if (x == y) return truth(false);
     if (smallInteger(x, p) && smallInteger(y, q)) return truth(p != q);
-    return isReal(x) && isReal(y) ? truth(realValue(x) != realValue(y)) : CellRef();
+    if (isReal(x) && isReal(y)) return truth(realValue(x) != realValue(y));
+    std::string_view a, b;
+    return twoTexts(x, y, a, b) ? truth(a != b) : CellRef();
 }
 
 CellRef less(CellRef app) { return ordered(app, true); }
