@@ -22,8 +22,9 @@ CellRef diff(CellRef app);
 CellRef cmpr(CellRef app);
 
 // Direct forms of + - * / % < > = # on two small integers (for / and % a
-// positive divisor) or two reals, the same results without the
-// application; null otherwise: the handler decides.
+// positive divisor) or two reals, and of < > = # on two literal atoms or
+// two byte strings: the same results without the application; null
+// otherwise: the handler decides.
 CellRef plusDirect(Cell* x, Cell* y);
 CellRef dashDirect(Cell* x, Cell* y);
 CellRef multDirect(Cell* x, Cell* y);

@@ -328,6 +328,15 @@ void Machine::run() {
                     if (in.n + 1 < in.k) break;  // the next argument
                     uint32_t at = gathering.back().at;
                     gathering.pop_back();
+                    if (const Code* code = gatheredLambda(at)) {
+                        // Entered where the arguments lie.
+                        if (mustStop(budgetStart)) {
+                            outOfSteps = true;
+                            return;
+                        }
+                        enterCode(code, at, in.tail, a);
+                        break;
+                    }
                     for (size_t i = vals.size(); i-- > at + 1;) pending.push_back(vals[i]);
                     f = vals[at];
                     vals.shrink(at);
@@ -492,6 +501,34 @@ void Machine::run() {
 // applied to them (Value, in out; for a lambda an application still to
 // reduce, which only ApplyArg, Settle and Return may take); anything else
 // is the application for the graph engine to reduce (Graph, in out).
+
+// The kept code of a lambda value at vals[at], or of the lambda a Y
+// application there hands itself to, that the arguments above it
+// saturate; the value then becomes its own first argument (Y g) or is
+// dropped (the lambda), so that they lie as the code wants them. Null, with
+// nothing changed, for anything else.
+[[gnu::noinline]] const Code* Machine::gatheredLambda(uint32_t at) {
+    if (gProfiling) return nullptr;
+    Cell* f = vals[at];
+    Cell* g = f;
+    uint32_t given = static_cast<uint32_t>(vals.size()) - at - 1;
+    bool y = gYOk && rawIsPair(f) && isCapitalY(rawLeft(f)) && !rawDataMark(f);
+    if (y) {
+        g = rawRight(f);
+        ++given;
+    }
+    if (!rawIsPair(g) || !rawIsPair(rawLeft(g)) || !spineLambda(g, rawLeft(rawLeft(g)), 2)) return nullptr;
+    const Code* code = lambdaCodeKept(g);
+    if (!code || static_cast<uint32_t>(code->params) != given) return nullptr;
+    if (y) {
+        ++gStats.steps;
+    } else {
+        decRef(f);
+        std::copy(vals.begin() + at + 1, vals.end(), vals.begin() + at);
+        vals.pop_back();
+    }
+    return code;
+}
 
 // How many arguments the normal value f takes before it acts: a
 // definition's, builtin's or lambda's parameters still to come, and those

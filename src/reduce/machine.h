@@ -296,6 +296,7 @@ struct Machine {
     Applied callValue(Cell* f, bool tail, Activation*& a, Cell*& out);
     bool takesApplication() const;
     static int takesBeforeActing(Cell* f);
+    const Code* gatheredLambda(uint32_t at);
     void enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
     // An application whose value takes all its arguments before it acts
