@@ -306,7 +306,16 @@ class Gen:
             return "(" + test + "?" + self.expr(env, d) + ";" + self.expr(env, d) + ")"
         if k < 0.82:
             n = str(r.randint(0, 12))
-            return "Y(me\\n\\n<1?" + self.small(env) + ";n+me(n-1))(" + n + ")"
+            form = r.random()
+            if form < 0.4:
+                return "Y(me\\n\\n<1?" + self.small(env) + ";n+me(n-1))(" + n + ")"
+            if form < 0.7:
+                # Two parameters after the function itself: an accumulator.
+                return ("Y(me\\n\\acc\\n<1?acc;me(n-1,acc+" + self.small(env) + "))(" + n + "," +
+                        self.small(env) + ")")
+            # A lazy stream made and taken apart where it is applied.
+            return ("Y(me\\k\\V(k,me(k+1)))(" + self.small(env) + ")" +
+                    r.choice(["(K)", "(H)(K)", "(H)(H)(K)"]))
         if k < 0.9:
             # A pipeline with . and a function passed on.
             return "(" + self.small(env) + "." + self.function(env, d) + "." + self.function(env, d) + ")"
