@@ -589,6 +589,21 @@ Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& o
         const Code* known = gProfiling ? nullptr : lambdaCodeKept(lam);
         int k = known ? known->params : gProfiling ? 0 : lambdaParameters(lam);
         given = n - 2;
+        if (k > 0 && !known && given == 0 && pending.size() == 1) {
+            // A thunk (u\body, u not in body) given its argument is its
+            // body, shared as substitution would share it.
+            Cell* body = rawRight(lam);
+            int u = letterOf(rawRight(rawLeft(lam)));
+            if (!(rawFreeVariables(body) >> u & 1)) {
+                incRef(body);
+                decRef(pending.back());
+                pending.clear();
+                decRef(f);
+                out = body;
+                ++gStats.steps;
+                return rawIsNormal(body) ? Applied::Value : Applied::Graph;
+            }
+        }
         if (k > 0) {
             need = k - given;
             if (static_cast<int>(pending.size()) == need) {
