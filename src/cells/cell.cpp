@@ -653,7 +653,10 @@ void annotateAtom(Cell* c) {
     setTop(c, atomBit | arityField(1));
 }
 
-void annotatePair(Cell* c) {
+// Plain: c's left part marks no lambda or binding, which need not be
+// looked for.
+template <bool Plain>
+void annotatePairAs(Cell* c) {
     Cell* L = rawLeft(c);
     Cell* R = rawRight(c);
     if (!rawAnnotated(L)) annotate(L);
@@ -675,7 +678,7 @@ void annotatePair(Cell* c) {
     }
     unsigned top = arityField(arity);
     // Lambda node ((\ x) body).
-    if (rawIsPair(L) && atomStarts(rawLeft(L), '\\')) {
+    if (!Plain && rawIsPair(L) && atomStarts(rawLeft(L), '\\')) {
         setTop(c, top);
         setSpan(c, varsOf(R) & ~varsOf(L));
         return;
@@ -689,9 +692,9 @@ void annotatePair(Cell* c) {
         redex = (R->header & hdr::kRedexBit) != 0 || annotatedArity(R) < 1;
     if (redex) top |= 0x40;
     uint32_t span;
-    if (rawIsPair(L) && atomStarts(rawLeft(L), '{')) {
+    if (!Plain && rawIsPair(L) && atomStarts(rawLeft(L), '{')) {
         span = varsOf(R);
-    } else if (rawIsPair(L) && rawIsPair(rawLeft(L)) && atomStarts(rawLeft(rawLeft(L)), '{')) {
+    } else if (!Plain && rawIsPair(L) && rawIsPair(rawLeft(L)) && atomStarts(rawLeft(rawLeft(L)), '{')) {
         span = (varsOf(R) & ~varsOf(rawRight(rawLeft(L)))) | varsOf(L);
     } else {
         span = varsOf(L) | varsOf(R);
@@ -700,27 +703,11 @@ void annotatePair(Cell* c) {
     setSpan(c, span);
 }
 
+void annotatePair(Cell* c) { annotatePairAs<false>(c); }
+
 }  // namespace
 
-void annotateApplication(Cell* c) {
-    // annotatePair without the lambda and binding forms.
-    Cell* L = rawLeft(c);
-    Cell* R = rawRight(c);
-    if (!rawAnnotated(L)) annotate(L);
-    if (!rawAnnotated(R)) annotate(R);
-    bool dl = rawHasDataMark(L), dr = rawHasDataMark(R);
-    if (dl && dr) {
-        annotatePair(c);
-        return;
-    }
-    int la = dl ? 1 : annotatedArity(L);
-    unsigned top = arityField(dl ? 0 : (la == 11 || la < -50) ? la : la - 1);
-    bool redex = (!dl && (L->header & hdr::kRedexBit)) ||
-                 (!dr && ((R->header & hdr::kRedexBit) || annotatedArity(R) < 1));
-    if (redex) top |= 0x40;
-    setTop(c, top);
-    setSpan(c, varsOf(L) | varsOf(R));
-}
+void annotateApplication(Cell* c) { annotatePairAs<true>(c); }
 
 CellRef makeIntegerAtom(int64_t value) {
     // Digits two at a time, from the right, straight into the atom.
