@@ -432,10 +432,12 @@ void Machine::run() {
             case Op::Guard:
                 if (pendingArgumentsWait(*a, in.cell)) {
                     Cell* t = instantiate(*a, in, in.cell, in.mask);
-                    if (!a->k0 && acts[acts.size() - 2].code->ins[acts[acts.size() - 2].pc].op == Op::ApplyArg) {
+                    if ((!a->k0 || rawIsAtom(a->k0)) &&
+                        acts[acts.size() - 2].code->ins[acts[acts.size() - 2].pc].op == Op::ApplyArg) {
                         // The caller's application takes it, its arguments
-                        // unevaluated.
-                        popActivation();
+                        // unevaluated (also through a graph continuation
+                        // with no frame of its own).
+                        if (Cell* k0 = popActivation()) decRef(k0);
                         vals.push_back(t);
                         a = &acts.back();
                         break;
