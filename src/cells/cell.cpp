@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cells/integers.h"
+#include "cells/values.h"
 
 namespace kiln {
 
@@ -354,16 +355,6 @@ void keepSmall(const Cell* numeral, int64_t value) {
     if (!rawIsAtom(numeral) || !isNumeralAtom(numeral) || slotOf(numeral) != 0) return;
     if (value >= kSmallLimit || value < -kSmallLimit) return;
     setSlot(numeral, (static_cast<uint64_t>(value) << 2) | 1);
-}
-
-CellRef makeSmallNumeral(std::string_view text, int64_t value) {
-    size_t n = text.size();
-    Cell* c = allocateAtom(n, static_cast<unsigned char>(text[0]));
-    char* t = const_cast<char*>(rawBytes(c));
-    std::memcpy(t, text.data(), n);
-    t[n] = 0;
-    if (value < kSmallLimit && value >= -kSmallLimit) setSlot(c, (static_cast<uint64_t>(value) << 2) | 1);
-    return CellRef::adopt(c);
 }
 
 void escapeAtom(const Cell* atom) {
@@ -732,7 +723,7 @@ void annotatePair(Cell* c) { annotatePairAs<false>(c); }
 
 void annotateApplication(Cell* c) { annotatePairAs<true>(c); }
 
-CellRef makeIntegerAtom(int64_t value) {
+CellRef makeInteger(int64_t value) {
     // Digits two at a time, from the right, straight into the atom.
     static constexpr char kPairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -772,7 +763,7 @@ CellRef makeIntegerAtom(int64_t value) {
     return CellRef::adopt(c);
 }
 
-CellRef makeRealAtom(double value) {
+CellRef makeReal(double value) {
     Cell* c = allocateAtom(9, ' ');
     char* t = const_cast<char*>(rawBytes(c));
     t[0] = ' ';

@@ -160,12 +160,6 @@ CellRef makeAtom(std::string_view text);
 CellRef makeAtom(const char* text);  // a null text is an internal error
 CellRef makeAtom(std::string&& text);  // the source is left empty
 CellRef makePair(CellRef l, CellRef r);
-// The real atom of value: a space and the 8 bytes of the binary64, least
-// significant first (what values.h's makeReal answers).
-CellRef makeRealAtom(double value);
-// The canonical numeral of value, keeping it when it fits (what
-// integers.h's makeInteger answers).
-CellRef makeIntegerAtom(int64_t value);
 // The one shared atom of a capital letter 'A' to 'Z' (truth values, "Z",
 // the prelude's combinators), made once and kept for the whole process.
 const CellRef& capitalAtom(char letter);
@@ -365,9 +359,6 @@ inline bool keptSmall(const Cell* numeral, int64_t& out) {
 }
 // Lets a numeral keep the value its text names, when it fits in 54 bits.
 void keepSmall(const Cell* numeral, int64_t value);
-// A numeral atom of the canonical text of value, keeping the value when it
-// fits: what makeAtom and then keepSmall make, in one step.
-CellRef makeSmallNumeral(std::string_view text, int64_t value);
 // Writes a pending text and drops what the atom keeps beside it, for good:
 // its bytes are about to be reachable by address.
 void escapeAtom(const Cell* atom);

@@ -132,8 +132,6 @@ void requireNumber(const Cell* c) {
 
 // ---- integers -------------------------------------------------------------
 
-CellRef makeInteger(int64_t n) { return makeIntegerAtom(n); }
-
 CellRef formatDecimal(int64_t n) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(n));

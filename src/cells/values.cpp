@@ -30,8 +30,6 @@ char numberClass(Cell* c) {
     return 'w';
 }
 
-CellRef makeReal(double value) { return makeRealAtom(value); }
-
 double realValue(const Cell* c) {
     double d;
     std::memcpy(&d, rawText(c) + 1, 8);

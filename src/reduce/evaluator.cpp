@@ -55,7 +55,10 @@ namespace {
 KILN_HOT bool isCapital(const Cell* c, char letter) {
     return rawIsAtom(c) && rawFirst(c) == static_cast<unsigned char>(letter) && rawSecond(c) == 0;
 }
-KILN_HOT bool isCapitalY(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == 'Y' && rawSecond(c) == 0; }
+// g when f is Y g and Y is the prelude's (Y a b = a (Y a) b), else null.
+KILN_HOT Cell* yApplied(Cell* f) {
+    return gYOk && rawIsPair(f) && isCapital(rawLeft(f), 'Y') && !rawDataMark(f) ? rawRight(f) : nullptr;
+}
 
 // What the pair (V a b) or the empty list (K K) given one selector gives at
 // once, borrowed: a for K, b for H, H or K for the end-of-list test
@@ -432,8 +435,7 @@ void Machine::run() {
             case Op::Guard:
                 if (pendingArgumentsWait(*a, in.cell)) {
                     Cell* t = instantiate(*a, in, in.cell, in.mask);
-                    if ((!a->k0 || rawIsAtom(a->k0)) &&
-                        acts[acts.size() - 2].code->ins[acts[acts.size() - 2].pc].op == Op::ApplyArg) {
+                    if ((!a->k0 || rawIsAtom(a->k0)) && callerNext()->op == Op::ApplyArg) {
                         // The caller's application takes it, its arguments
                         // unevaluated (also through a graph continuation
                         // with no frame of its own).
@@ -496,29 +498,21 @@ void Machine::run() {
     }
 }
 
-// The normal value f (owned) applied to the normal arguments in pending,
-// the next last, all of which it takes. A definition, builtin or lambda
-// they saturate runs at once (Entered: its activation was started, its
-// value will come to the running one); one they leave unsaturated is
-// applied to them (Value, in out; for a lambda an application still to
-// reduce, which only ApplyArg, Settle and Return may take); anything else
-// is the application for the graph engine to reduce (Graph, in out).
-
 // The kept code of a lambda value at vals[at], or of the lambda a Y
 // application there hands itself to, that the arguments above it
 // saturate; the value then becomes its own first argument (Y g) or is
 // dropped (the lambda), so that they lie as the code wants them. Null, with
 // nothing changed, for anything else.
-[[gnu::noinline]] const Code* Machine::gatheredLambda(uint32_t at) {
+const Code* Machine::gatheredLambda(uint32_t at) {
     if (gProfiling) return nullptr;
     Cell* f = vals[at];
-    Cell* g = f;
     uint32_t given = static_cast<uint32_t>(vals.size()) - at - 1;
-    bool y = gYOk && rawIsPair(f) && isCapitalY(rawLeft(f)) && !rawDataMark(f);
-    if (y) {
-        g = rawRight(f);
+    Cell* g = yApplied(f);
+    bool y = g != nullptr;
+    if (y)
         ++given;
-    }
+    else
+        g = f;
     if (!rawIsPair(g) || !rawIsPair(rawLeft(g)) || !spineLambda(g, rawLeft(rawLeft(g)), 2)) return nullptr;
     const Code* code = lambdaCodeKept(g);
     if (!code || static_cast<uint32_t>(code->params) != given) return nullptr;
@@ -538,18 +532,13 @@ void Machine::run() {
 // (constructors among them, which take their arguments unevaluated).
 int Machine::takesBeforeActing(Cell* f) {
     int taken = 0;
+    if (Cell* g = yApplied(f)) {
+        f = g;
+        taken = 1;
+    }
     int n = 0;
     Cell* h = f;
-    while (rawIsPair(h) && n < 16) {
-        ++n;
-        h = rawLeft(h);
-    }
-    if (gYOk && n == 1 && isCapitalY(h)) {
-        f = rawRight(f);
-        taken = 1;
-        n = 0;
-        for (h = f; rawIsPair(h) && n < 16; h = rawLeft(h)) ++n;
-    }
+    for (; rawIsPair(h) && n < 16; h = rawLeft(h)) ++n;
     if (!rawIsAtom(h) || rawDataMark(f)) return 0;
     int k = 0;
     if (Cell* lam = spineLambda(f, h, n)) {
@@ -565,11 +554,17 @@ int Machine::takesBeforeActing(Cell* f) {
     return k - taken;
 }
 
+// The normal value f (owned) applied to the normal arguments in pending,
+// the next last, all of which it takes. A definition, builtin or lambda
+// they saturate runs at once (Entered: its activation was started, its
+// value will come to the running one); one they leave unsaturated is
+// applied to them (Value, in out; for a lambda an application still to
+// reduce, which only ApplyArg, Settle and Return may take); anything else
+// is the application for the graph engine to reduce (Graph, in out).
 Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& out) {
     // Y g given its next argument is g (Y g) and that argument: the cell
     // (Y g) at hand is the one passed on, no new one is built.
-    while (gYOk && rawIsPair(f) && isCapitalY(rawLeft(f)) && !rawDataMark(f)) {
-        Cell* g = rawRight(f);
+    while (Cell* g = yApplied(f)) {
         incRef(g);
         pending.push_back(f);
         f = g;
@@ -675,8 +670,7 @@ KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a, Cell* construct
         return rawIsPair(g) && isTAtom(rawLeft(g));
     }
     if (acts.size() < 2) return false;
-    const Activation& below = acts[acts.size() - 2];
-    const Ins& next = below.code->ins[below.pc];
+    const Ins& next = *callerNext();
     // An application below waiting to apply the value to as many arguments
     // as the constructor lacks: they are its pending arguments.
     if (next.op == Op::ApplyArg) return next.k - next.n >= rawArityOf(construct);
@@ -697,36 +691,18 @@ Cell* Machine::contractPrelude(size_t from) {
     vals.shrink(from);
     for (int guard = 0; guard < 64 && !pending.empty() && f; ++guard) {
         // A pair (V a b) given the selector K or H: a or b, as V, K, H and
-        // I would take them, in one step (records are read this way).
+        // I would take them, in one step (records are read this way); the
+        // end-of-list test l(K(KH)), given last, of a pair or of K K.
         Cell* s = pending.back();
-        if (s && (isCapital(s, 'K') || isCapital(s, 'H')) && rawIsPair(f) && rawIsPair(rawLeft(f))) {
-            if (isCapital(rawLeft(rawLeft(f)), 'V')) {
-                Cell* take = rawFirst(s) == 'K' ? rawRight(rawLeft(f)) : rawRight(f);
-                incRef(take);
-                decRef(f);
-                decRef(s);
-                pending.pop_back();
-                f = take;
-                continue;
-            }
-        }
-        // The end-of-list test l(K(KH)) of a pair (V a b), H, or of the
-        // empty list (K K), K, in one step.
-        if (s && pending.size() == 1 && rawIsPair(s) && isCapital(rawLeft(s), 'K') && rawIsPair(rawRight(s)) &&
-            isCapital(rawLeft(rawRight(s)), 'K') && isCapital(rawRight(rawRight(s)), 'H') && rawIsPair(f)) {
-            Cell* answer = nullptr;
-            if (rawIsPair(rawLeft(f)) && isCapital(rawLeft(rawLeft(f)), 'V'))
-                answer = rawRight(rawRight(s));
-            else if (isCapital(rawLeft(f), 'K') && isCapital(rawRight(f), 'K'))
-                answer = rawRight(f);
-            if (answer) {
-                incRef(answer);
-                decRef(f);
-                decRef(s);
-                pending.pop_back();
-                f = answer;
-                break;
-            }
+        bool selector = s && rawIsAtom(s);
+        if (Cell* field = s && (selector || pending.size() == 1) ? selectField(f, s) : nullptr) {
+            incRef(field);
+            decRef(f);
+            decRef(s);
+            pending.pop_back();
+            f = field;
+            if (selector) continue;
+            break;
         }
         Cell* own[4];
         int n = 0;

@@ -289,6 +289,11 @@ struct Machine {
     void dropSlots(const Activation& a, uint32_t slots);
     bool spliceCondition(Cell* kc, int found);
     bool pendingArgumentsWait(const Activation& a, Cell* construct) const;
+    // The next instruction of the activation below the top one.
+    const Ins* callerNext() const {
+        const Activation& below = acts[acts.size() - 2];
+        return &below.code->ins[below.pc];
+    }
     Cell* applyPending(Cell* f);
     Cell* contractPrelude(size_t from);
     // What applying a value to normal arguments did (callValue).

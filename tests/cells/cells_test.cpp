@@ -6,6 +6,7 @@
 
 #include "cells/cell.h"
 #include "cells/integers.h"
+#include "cells/values.h"
 #include "front/definitions.h"
 
 namespace kiln {
@@ -198,7 +199,7 @@ TEST_F(CellsTest, AnnotateApplicationAgreesWithAnnotate) {
     CellRef text = makeAtom("[ab]");
     CellRef cases[][2] = {{k, fresh}, {plus, makeInteger(7)}, {apply(plus, makeAtom("1")), makeAtom("3")},
                           {k, sat}, {k, text}, {text, makeAtom("[cd]")}, {apply(k, text), makeAtom("x")},
-                          {plus, makeRealAtom(2.5)}};
+                          {plus, makeReal(2.5)}};
     for (auto& c : cases) {
         auto [ha, hb] = both(c[0].get(), c[1].get());
         EXPECT_EQ(ha, hb) << atomText(c[0]) << " " << atomText(c[1]);
