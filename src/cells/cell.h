@@ -94,9 +94,13 @@ inline void incRef(Cell* c) {
 }
 inline void decRef(Cell* c) {
     uint64_t n = c->header & hdr::kCountMask;
-    if (__builtin_expect(n == 0, 0)) assertionFailed("b", __LINE__);
+    if (__builtin_expect(n > 1, 1)) {  // one test for the common case
+        --c->header;
+        return;
+    }
+    if (n == 0) assertionFailed("b", __LINE__);
     --c->header;
-    if (n == 1) freeCell(c);
+    freeCell(c);
 }
 
 // --- owning reference -----------------------------------------------------

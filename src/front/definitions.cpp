@@ -17,17 +17,13 @@ Tables& tables() {
 DefinitionTable& definitionTable() { return tables().definitions; }
 NameSet& nullaryNames() { return tables().nullary; }
 
-namespace {
-uint64_t gEpoch = 1;
-}
+uint64_t gDefinitionsEpoch = 1;
 
 void resetDefinitions() {
     tables().definitions.clear();
     tables().nullary.clear();
-    ++gEpoch;
+    ++gDefinitionsEpoch;
 }
-
-uint64_t definitionsEpoch() { return gEpoch; }
 
 const Cell* lookupDefinition(std::string_view key) {
     DefinitionTable& t = tables().definitions;

@@ -22,7 +22,8 @@ NameSet& nullaryNames();
 
 // Empties both; caches of what names resolve to notice it through the epoch.
 void resetDefinitions();
-uint64_t definitionsEpoch();
+extern uint64_t gDefinitionsEpoch;  // changed only by resetDefinitions
+inline uint64_t definitionsEpoch() { return gDefinitionsEpoch; }
 
 // The body bound to a key, or null.
 const Cell* lookupDefinition(std::string_view key);

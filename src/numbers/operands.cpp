@@ -54,12 +54,11 @@ size_t firstElementLength(std::string_view inner) {
 }
 
 CellRef undefined() { return capitalAtom('Z'); }
-CellRef truth(bool value) {
-    static Cell* const yes = capitalAtom('K').get();
-    static Cell* const no = capitalAtom('H').get();
-    Cell* c = value ? yes : no;
-    incRef(c);
-    return CellRef::adopt(c);
+Cell* gTruthAtoms[2] = {nullptr, nullptr};
+Cell* makeTruthAtoms(bool value) {
+    gTruthAtoms[0] = capitalAtom('H').get();
+    gTruthAtoms[1] = capitalAtom('K').get();
+    return gTruthAtoms[value];
 }
 
 }  // namespace kiln::numbers

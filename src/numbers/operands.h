@@ -35,7 +35,15 @@ size_t firstElementLength(std::string_view inner);
 
 // Results shared by the whole family.
 CellRef undefined();  // "Z"
-CellRef truth(bool value);  // "K" or "H"
+// "K" or "H": the atoms are made by the first call, then only counted.
+extern Cell* gTruthAtoms[2];  // H, K
+Cell* makeTruthAtoms(bool value);
+inline CellRef truth(bool value) {
+    Cell* c = gTruthAtoms[value];
+    if (__builtin_expect(!c, 0)) c = makeTruthAtoms(value);
+    incRef(c);
+    return CellRef::adopt(c);
+}
 
 // The value of a numeral atom of at most 18 digits, the common case the
 // arithmetic answers without going through big numbers. False for anything

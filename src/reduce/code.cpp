@@ -217,15 +217,33 @@ private:
     // and V are contracted in place.
     void emitApply(Cell* h, Cell* const* args, int m, bool tail, uint32_t live) {
         uint32_t after = tail ? 0 : live;
+        // A field of nested pairs (b H H K) is reached before the selectors
+        // are pushed, when the value is such pairs.
+        size_t select = 0;
+        uint32_t fields = 0;
+        bool selectors = m <= 32;
+        for (int i = 0; i < m && selectors; ++i) {
+            selectors = atomIs(args[i], "K") || atomIs(args[i], "H");
+            if (atomIs(args[i], "H")) fields |= uint32_t{1} << i;
+        }
         for (int i = -1; i < m; ++i) {
             Cell* e = i < 0 ? h : args[i];
             uint32_t later = after;
             for (int j = i + 1; j < m; ++j) later |= uses(args[j]);
             emit(e, false, later);
+            if (i < 0 && selectors) {
+                select = code_.ins.size();
+                Ins in = make(Op::Select);
+                in.n = static_cast<uint8_t>(m);
+                in.mask = fields;
+                code_.ins.push_back(in);
+            }
         }
         Ins in = make(Op::Apply);
         in.n = static_cast<uint8_t>(m);
-        add(in, tail);
+        code_.ins.push_back(in);
+        if (selectors) code_.ins[select].target = static_cast<uint32_t>(code_.ins.size());
+        if (tail) code_.ins.push_back(make(Op::Return));
     }
 
     // A parameter's value applied to plain operands and a lambda last, as a
@@ -683,11 +701,12 @@ int lambdaParameters(const Cell* lam) {
 namespace {
 // The cache entry of a lambda cell's address; the cache is emptied when the
 // definitions changed, since the code resolved their names.
-LambdaEntry& lambdaEntry(const Cell* lam) {
-    if (gLambdaEpoch != definitionsEpoch()) {
-        for (LambdaEntry& e : gLambdas) releaseEntry(e);
-        gLambdaEpoch = definitionsEpoch();
-    }
+[[gnu::noinline]] void renewLambdas() {
+    for (LambdaEntry& e : gLambdas) releaseEntry(e);
+    gLambdaEpoch = definitionsEpoch();
+}
+inline LambdaEntry& lambdaEntry(const Cell* lam) {
+    if (__builtin_expect(gLambdaEpoch != definitionsEpoch(), 0)) renewLambdas();
     return gLambdas[(reinterpret_cast<uintptr_t>(lam) >> 4) * 0x9E3779B97F4A7C15u >> 55];
 }
 

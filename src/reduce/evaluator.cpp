@@ -163,38 +163,49 @@ KILN_HOT void Machine::enterCode(const Code* code, uint32_t from, bool tail, Act
 // Runs activations until the graph engine has work (x under k) or the last
 // activation returned to a graph continuation.
 void Machine::run() {
+    // The code of each kind of instruction, in the order of Op. Each goes on
+    // to the next instruction by a jump of its own, which the processor
+    // predicts for that kind.
+    static void* const kOps[] = {&&opSlot, &&opMove, &&opConst, &&opGeneral, &&opBuiltin,
+                                 &&opCall, &&opTailCall, &&opReturn, &&opTailGeneral, &&opBranch,
+                                 &&opJump, &&opBind, &&opApply, &&opGuard, &&opConstruct,
+                                 &&opCase, &&opApplyArg, &&opApplyOne, &&opEnter, &&opSettle,
+                                 &&opSelect};
+    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::Select) + 1);
     Activation* a = &acts.back();
+    const Ins* ins = a->code->ins.data();  // a's instructions, read again whenever a or its code changes
     for (;;) {
-        const Ins& in = a->code->ins[a->pc++];
-        switch (in.op) {
-            case Op::Slot: {
+        const Ins& in = ins[a->pc++];
+        goto* kOps[static_cast<uint8_t>(in.op)];
+        {
+            opSlot: {
                 Cell* v = vals[a->base + in.n];
                 incRef(v);
                 vals.push_back(v);
-                break;
+                continue;
             }
-            case Op::Move: {
+            opMove: {
                 Cell* v = vals[a->base + in.n];
                 vals[a->base + in.n] = nullptr;
                 vals.push_back(v);
-                break;
+                continue;
             }
-            case Op::Const:
+            opConst:
                 incRef(in.cell);
                 vals.push_back(in.cell);
-                break;
-            case Op::General: {
+                continue;
+            opGeneral: {
                 Cell* t = instantiate(*a, in, in.cell, in.mask);
                 dropSlots(*a, in.drop);
                 if (rawIsNormal(t)) {
                     vals.push_back(t);
-                    break;
+                    continue;
                 }
                 x = CellRef::adopt(t);
                 k = atoms().I;
                 return;
             }
-            case Op::Builtin: {
+            opBuiltin: {
                 ++gStats.steps;
                 if (in.direct && gCallState.mode == TraceMode::Off) {
                     // Two small integers: the result without the application.
@@ -206,7 +217,7 @@ void Machine::run() {
                         decRef(x);
                         decRef(y);
                         vals.push_back(result.release());
-                        break;
+                        continue;
                     }
                 }
                 size_t from = vals.size() - in.n;
@@ -215,16 +226,16 @@ void Machine::run() {
                 for (size_t i = from; i < vals.size(); ++i) app = rawMakePair(app, vals[i]);
                 vals.shrink(from);
                 CellRef result = callBuiltin(in.callee->name.c_str(), in.n, in.handler, CellRef::adopt(app));
-                if (rawIsNormal(result.get()) || a->code->ins[a->pc].op == Op::Return) {
+                if (rawIsNormal(result.get()) || ins[a->pc].op == Op::Return) {
                     vals.push_back(result.release());
-                    break;
+                    continue;
                 }
                 x = std::move(result);
                 k = atoms().I;
                 return;
             }
-            case Op::Call:
-            case Op::TailCall: {
+            opCall:
+            opTailCall: {
                 ++gStats.steps;
                 if (mustStop(budgetStart)) {
                     outOfSteps = true;
@@ -233,32 +244,35 @@ void Machine::run() {
                 if (in.callee->recorded) enteringDefinition(in.callee->name);
                 profileCall(in.callee, in.op == Op::TailCall, k.get(), acts.size());
                 enterCode(codeOf(in.callee), static_cast<uint32_t>(vals.size()) - in.n, in.op == Op::TailCall, a);
-                break;
+                ins = a->code->ins.data();
+                continue;
             }
-            case Op::Return: {
+            opReturn: {
                 Cell* v = vals.back();
                 vals.pop_back();
                 if (!finish(v)) return;
                 a = &acts.back();
-                break;
+                ins = a->code->ins.data();
+                continue;
             }
-            case Op::TailGeneral: {
+            opTailGeneral: {
                 Cell* t = instantiate(*a, in, in.cell, in.mask);
                 if (!finish(t)) return;
                 a = &acts.back();
-                break;
+                ins = a->code->ins.data();
+                continue;
             }
-            case Op::Bind: {
+            opBind: {
                 Cell*& slot = vals[a->base + in.n];
                 slot = vals.back();
                 vals.pop_back();
                 dropSlots(*a, in.drop);
-                break;
+                continue;
             }
-            case Op::Jump:
+            opJump:
                 a->pc = in.target;
-                break;
-            case Op::Apply: {
+                continue;
+            opApply: {
                 ++gStats.steps;
                 size_t from = vals.size() - in.n - 1;
                 // A field of nested pairs (b H H K), or the end-of-list
@@ -279,29 +293,58 @@ void Machine::run() {
                 }
                 if (!pending.empty()) {
                     Applied how = callValue(t, false, a, t);
-                    if (how == Applied::Entered) break;
+                    if (how == Applied::Entered) {
+                        ins = a->code->ins.data();
+                        continue;
+                    }
                     if (how == Applied::Stopped) return;
                 }
-                if (rawIsNormal(t) || a->code->ins[a->pc].op == Op::Return) {
+                if (rawIsNormal(t) || ins[a->pc].op == Op::Return) {
                     vals.push_back(t);
-                    break;
+                    continue;
                 }
                 x = CellRef::adopt(t);
                 k = atoms().I;
                 return;
             }
-            case Op::ApplyArg: {
-                if (isGathered(in)) break;
+            opSelect: {
+                // What the Apply after the selectors does when all of them
+                // select at once, without pushing them.
+                Cell* t = vals.back();
+                uint32_t fields = in.mask;
+                for (int i = 0; i < in.n; ++i, fields >>= 1) {
+                    if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !isCapital(rawLeft(rawLeft(t)), 'V')) {
+                        t = nullptr;
+                        break;
+                    }
+                    t = fields & 1 ? rawRight(t) : rawRight(rawLeft(t));
+                }
+                if (!t) continue;  // the selectors and the Apply follow
+                ++gStats.steps;
+                incRef(t);
+                decRef(vals.back());
+                vals.pop_back();
+                a->pc = in.target;
+                if (rawIsNormal(t) || ins[a->pc].op == Op::Return) {
+                    vals.push_back(t);
+                    continue;
+                }
+                x = CellRef::adopt(t);
+                k = atoms().I;
+                return;
+            }
+            opApplyArg: {
+                if (isGathered(in)) continue;
                 if (in.k - in.n >= 2 && takesBeforeActing(vals.back()) >= in.k - in.n) {
                     gathering.push_back({static_cast<uint32_t>(acts.size()), in.join,
                                          static_cast<uint32_t>(vals.size() - 1)});
-                    break;
+                    continue;
                 }
                 // A constructor takes the rest of the application as it is.
                 // (A constructor's partial application that is not normal
                 // came from a Guard: its arguments stay unevaluated.)
                 Cell* f = vals.back();
-                if (!headIsConstructor(f) || (rawIsNormal(f) && takesLastStrictly(f))) break;
+                if (!headIsConstructor(f) || (rawIsNormal(f) && takesLastStrictly(f))) continue;
                 vals.pop_back();
                 Cell* rest[16];
                 int n = 0;
@@ -316,29 +359,31 @@ void Machine::run() {
                 if (in.tail) {
                     if (!finish(t)) return;
                     a = &acts.back();
-                    break;
+                    ins = a->code->ins.data();
+                    continue;
                 }
                 a->pc = in.target;
                 x = CellRef::adopt(t);
                 k = atoms().I;
                 return;
             }
-            case Op::ApplyOne: {
+            opApplyOne: {
                 ++gStats.steps;
                 pending.clear();
                 Cell* f;
                 if (isGathered(in)) {
-                    if (in.n + 1 < in.k) break;  // the next argument
+                    if (in.n + 1 < in.k) continue;  // the next argument
                     uint32_t at = gathering.back().at;
                     gathering.pop_back();
-                    if (const Code* code = gatheredLambda(at)) {
+                    if (const Code* code = gatheredLambda(at, in.tail)) {
                         // Entered where the arguments lie.
                         if (mustStop(budgetStart)) {
                             outOfSteps = true;
                             return;
                         }
                         enterCode(code, at, in.tail, a);
-                        break;
+                        ins = a->code->ins.data();
+                        continue;
                     }
                     for (size_t i = vals.size(); i-- > at + 1;) pending.push_back(vals[i]);
                     f = vals[at];
@@ -351,33 +396,37 @@ void Machine::run() {
                 }
                 Cell* t;
                 Applied how = callValue(f, in.tail, a, t);
-                if (how == Applied::Entered) break;
+                if (how == Applied::Entered) {
+                    ins = a->code->ins.data();
+                    continue;
+                }
                 if (how == Applied::Stopped) return;
                 if (in.tail) {
                     if (!finish(t)) return;
                     a = &acts.back();
-                    break;
+                    ins = a->code->ins.data();
+                    continue;
                 }
                 if (how == Applied::Value) {
                     vals.push_back(t);
-                    break;
+                    continue;
                 }
                 x = CellRef::adopt(t);
                 k = atoms().I;
                 return;
             }
-            case Op::Enter:
+            opEnter:
                 enteringDefinition(in.callee->name);
-                break;
-            case Op::Settle: {
+                continue;
+            opSettle: {
                 Cell* t = vals.back();
-                if (rawIsNormal(t)) break;
+                if (rawIsNormal(t)) continue;
                 vals.pop_back();
                 x = CellRef::adopt(t);
                 k = atoms().I;
                 return;
             }
-            case Op::Case: {
+            opCase: {
                 // f a1 .. an (p1\..pk\body): when the prelude's K, H, I and V
                 // bring the lambda to the head with exactly k normal
                 // arguments, they go to its slots and its body runs inline;
@@ -385,6 +434,28 @@ void Machine::run() {
                 // as the graph engine would have it.
                 ++gStats.steps;
                 size_t from = vals.size() - in.n - 1;
+                if (in.n == 1 && in.k == 2) {
+                    // A list's cell K(V(h,t)) given one argument and the
+                    // lambda h\t\..: its head and tail, when normal, go to
+                    // the lambda's slots at once.
+                    Cell* f = vals[from];
+                    Cell* p = rawIsPair(f) && isCapital(rawLeft(f), 'K') ? rawRight(f) : nullptr;
+                    if (p && rawIsPair(p) && rawIsPair(rawLeft(p)) && isCapital(rawLeft(rawLeft(p)), 'V') &&
+                        rawIsNormal(rawRight(rawLeft(p))) && rawIsNormal(rawRight(p))) {
+                        Cell* parts[2] = {rawRight(rawLeft(p)), rawRight(p)};
+                        for (int i = 0; i < 2; ++i) {
+                            incRef(parts[i]);
+                            Cell*& slot = vals[a->base + in.target + i];
+                            if (slot) decRef(slot);
+                            slot = parts[i];
+                        }
+                        decRef(vals[from + 1]);
+                        decRef(f);
+                        vals.shrink(from);
+                        dropSlots(*a, in.drop);
+                        continue;
+                    }
+                }
                 vals.push_back(nullptr);
                 Cell* f = contractPrelude(from);
                 bool inline_ = !f && pending.size() == in.k;
@@ -397,7 +468,7 @@ void Machine::run() {
                         pending.pop_back();
                     }
                     dropSlots(*a, in.drop);
-                    break;
+                    continue;
                 }
                 bool built = !f;
                 for (Cell* p : pending) built = built || !p;
@@ -416,23 +487,27 @@ void Machine::run() {
                 if (!in.tail) a->pc = in.join;
                 if (!pending.empty()) {
                     Applied how = callValue(f, in.tail, a, f);
-                    if (how == Applied::Entered) break;
+                    if (how == Applied::Entered) {
+                        ins = a->code->ins.data();
+                        continue;
+                    }
                     if (how == Applied::Stopped) return;
                 }
                 if (in.tail) {
                     if (!finish(f)) return;
                     a = &acts.back();
-                    break;
+                    ins = a->code->ins.data();
+                    continue;
                 }
-                if (rawIsNormal(f) || a->code->ins[a->pc].op == Op::Return) {
+                if (rawIsNormal(f) || ins[a->pc].op == Op::Return) {
                     vals.push_back(f);
-                    break;
+                    continue;
                 }
                 x = CellRef::adopt(f);
                 k = atoms().I;
                 return;
             }
-            case Op::Guard:
+            opGuard:
                 if (pendingArgumentsWait(*a, in.cell)) {
                     Cell* t = instantiate(*a, in, in.cell, in.mask);
                     if ((!a->k0 || rawIsAtom(a->k0)) && callerNext()->op == Op::ApplyArg) {
@@ -442,13 +517,15 @@ void Machine::run() {
                         if (Cell* k0 = popActivation()) decRef(k0);
                         vals.push_back(t);
                         a = &acts.back();
-                        break;
+                        ins = a->code->ins.data();
+                        continue;
                     }
                     if (!finish(t)) return;
                     a = &acts.back();
+                    ins = a->code->ins.data();
                 }
-                break;
-            case Op::Construct: {
+                continue;
+            opConstruct: {
                 size_t from = vals.size() - in.n;
                 Cell* t = in.cell;
                 incRef(t);
@@ -460,23 +537,23 @@ void Machine::run() {
                 }
                 vals.shrink(from);
                 vals.push_back(t);
-                break;
+                continue;
             }
-            case Op::Branch: {
+            opBranch: {
                 ++gStats.steps;
                 Cell* c = vals.back();
                 if (atomIs(c, "K")) {
                     vals.pop_back();
                     decRef(c);
                     dropSlots(*a, in.drop);
-                    break;
+                    continue;
                 }
                 if (atomIs(c, "H")) {
                     vals.pop_back();
                     decRef(c);
                     a->pc = in.target;
                     dropSlots(*a, in.drop2);
-                    break;
+                    continue;
                 }
                 // Any other condition is applied to both branches, as the
                 // graph engine does: (c x) under a frame holding y.
@@ -499,14 +576,33 @@ void Machine::run() {
 }
 
 // The kept code of a lambda value at vals[at], or of the lambda a Y
-// application there hands itself to, that the arguments above it
-// saturate; the value then becomes its own first argument (Y g) or is
-// dropped (the lambda), so that they lie as the code wants them. Null, with
-// nothing changed, for anything else.
-const Code* Machine::gatheredLambda(uint32_t at) {
-    if (gProfiling) return nullptr;
+// application there hands itself to, or of the definition an atom there
+// names, that the arguments above it saturate; the value then becomes its
+// own first argument (Y g) or is dropped (the lambda, the atom), so that
+// they lie as the code wants them. Null, with nothing changed, for anything
+// else.
+// Releases vals[at], the few values above it moving down.
+KILN_HOT void Machine::dropValue(uint32_t at) {
+    decRef(vals[at]);
+    for (size_t i = at + 1; i < vals.size(); ++i) vals[i - 1] = vals[i];
+    vals.pop_back();
+}
+
+const Code* Machine::gatheredLambda(uint32_t at, bool tail) {
     Cell* f = vals[at];
     uint32_t given = static_cast<uint32_t>(vals.size()) - at - 1;
+    if (rawIsAtom(f)) {
+        // A definition passed as a value (a comparison given to a sort).
+        if (letterOf(f) >= 0 || headIsConstructor(f)) return nullptr;
+        Resolution* r = resolve(f);
+        if (r->kind != HeadKind::Defined || r->params <= 0 || static_cast<uint32_t>(r->params) != given)
+            return nullptr;
+        if (r->recorded) enteringDefinition(r->name);
+        profileCall(r, tail, k.get(), acts.size());
+        dropValue(at);
+        return codeOf(r);
+    }
+    if (gProfiling) return nullptr;
     Cell* g = yApplied(f);
     bool y = g != nullptr;
     if (y)
@@ -519,9 +615,7 @@ const Code* Machine::gatheredLambda(uint32_t at) {
     if (y) {
         ++gStats.steps;
     } else {
-        decRef(f);
-        std::copy(vals.begin() + at + 1, vals.end(), vals.begin() + at);
-        vals.pop_back();
+        dropValue(at);
     }
     return code;
 }

@@ -140,6 +140,7 @@ Cell* substituteRaw(Cell* t, Cell* const* vals, uint32_t mask);
 // does not cover is built as exactly the term the graph engine would have
 // instantiated and reduced by it.
 
+// The step loop keeps a table of each kind's code in this order.
 enum class Op : uint8_t {
     Slot,         // push a copy of a slot
     Move,         // push a slot, emptying it (its last use)
@@ -161,6 +162,8 @@ enum class Op : uint8_t {
     ApplyOne,     // apply the value under the top to the top (argument n of k): contract it when that saturates it
     Enter,        // an inlined body begins: the definition callee counts as entered
     Settle,       // the value on top is an application the arguments left unsaturated: reduce it
+    Select,       // before the n selectors K or H (mask: H) an Apply takes: when the value on top is
+                  // nested pairs, their field is the Apply's result and the code goes on at target
 };
 
 struct Ins {
@@ -301,7 +304,8 @@ struct Machine {
     Applied callValue(Cell* f, bool tail, Activation*& a, Cell*& out);
     bool takesApplication() const;
     static int takesBeforeActing(Cell* f);
-    const Code* gatheredLambda(uint32_t at);
+    const Code* gatheredLambda(uint32_t at, bool tail);
+    void dropValue(uint32_t at);
     void enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
     // An application whose value takes all its arguments before it acts

@@ -33,9 +33,8 @@ public:
     T& back() { return base_[size_ - 1]; }
     const T& back() const { return base_[size_ - 1]; }
     void push_back(const T& v) {
-        if (size_ == capacity_) reserve();
+        if (__builtin_expect(size_ >= high_, 0)) grow();
         base_[size_++] = v;
-        if (size_ > high_) high_ = size_;
     }
     void pop_back() {
         if (--size_ + kSlack < high_) trim();
@@ -59,6 +58,13 @@ private:
     // Pages more than kSlack elements above the top go back to the system,
     // so memory a deep recursion used is free for the values it returns.
     static constexpr size_t kSlack = (size_t{4} << 20) / sizeof(T);
+    // Room for the next push: pushes test only the mark, which runs ahead of
+    // the top by up to kStep elements (a trim past the top is harmless).
+    static constexpr size_t kStep = 1024;
+    [[gnu::noinline]] void grow() {
+        if (size_ == capacity_) reserve();
+        high_ = size_ + kStep < capacity_ ? size_ + kStep : capacity_;
+    }
     [[gnu::noinline, gnu::cold]] void trim() {
         size_t page = 4096;
         uintptr_t from = (reinterpret_cast<uintptr_t>(base_ + size_) + page - 1) & ~(page - 1);
@@ -87,7 +93,7 @@ private:
     }
     T* base_ = nullptr;
     size_t size_ = 0;
-    size_t high_ = 0;  // the most elements since the last trim
+    size_t high_ = 0;  // at least the most elements since the last trim
     size_t capacity_ = 0;
 };
 
