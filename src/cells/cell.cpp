@@ -111,8 +111,8 @@ inline void noteAlloc() {
 //
 // The slot of a numeral: 0 keeps nothing; kEscaped keeps nothing, ever; a
 // value with bit 0 set is a 54-bit value v as (v << 2) | 1; a block pointer
-// (16-byte aligned) keeps limbs, with kPendingTag added while the text is
-// still to be written.
+// (16-byte aligned) keeps limbs. Either has kPendingTag added while the
+// text is still to be written.
 
 constexpr uint64_t kSlotMask = (uint64_t{1} << 56) - 1;
 constexpr uint64_t kEscaped = 4;
@@ -330,7 +330,68 @@ std::string decimalText(const DecimalValue& value) {
     return out;
 }
 
+namespace {
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+constexpr uint64_t kPowers[20] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+                                  10000000ull, 100000000ull, 1000000000ull, 10000000000ull,
+                                  100000000000ull, 1000000000000ull, 10000000000000ull,
+                                  100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+                                  100000000000000000ull, 1000000000000000000ull,
+                                  10000000000000000000ull};
+
+// The digits of m, two at a time from the right, ending at t[n] (a
+// negative numeral's leading 0 is the caller's).
+void writeSmall(char* t, uint64_t m, size_t n) {
+    char* p = t + n;
+    while (m >= 100) {
+        uint64_t r = m % 100;
+        m /= 100;
+        p -= 2;
+        p[0] = kPairs[2 * r];
+        p[1] = kPairs[2 * r + 1];
+    }
+    if (m >= 10) {
+        p[-2] = kPairs[2 * m];
+        p[-1] = kPairs[2 * m + 1];
+    } else {
+        p[-1] = static_cast<char>('0' + m);
+    }
+}
+
+// The first two of the digits (3 to 16) of m, each division by a constant.
+uint64_t leadingPair(uint64_t m, size_t digits) {
+    switch (digits) {
+        case 3: return m / 10;
+        case 4: return m / 100;
+        case 5: return m / 1000;
+        case 6: return m / 10000;
+        case 7: return m / 100000;
+        case 8: return m / 1000000;
+        case 9: return m / 10000000;
+        case 10: return m / 100000000;
+        case 11: return m / 1000000000;
+        case 12: return m / 10000000000;
+        case 13: return m / 100000000000;
+        case 14: return m / 1000000000000;
+        case 15: return m / 10000000000000;
+        case 16: return m / 100000000000000;
+        default: return m / kPowers[digits - 2];
+    }
+}
+}  // namespace
+
 void materialiseText(const Cell* c) {
+    uint64_t s = slotOf(c);
+    if (s & 1) {
+        int64_t v = static_cast<int64_t>(s << 8) >> 10;
+        writeSmall(const_cast<char*>(rawBytes(c)), v < 0 ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v),
+                   rawSpan(c));
+        setSlot(c, s & ~kPendingTag);
+        return;
+    }
     NumeralBlock* b = blockOf(c);
     if (!b) assertionFailed("b", __LINE__);
     char* t = const_cast<char*>(rawBytes(c));
@@ -724,18 +785,23 @@ void annotatePair(Cell* c) { annotatePairAs<false>(c); }
 void annotateApplication(Cell* c) { annotatePairAs<true>(c); }
 
 CellRef makeInteger(int64_t value) {
-    // Digits two at a time, from the right, straight into the atom.
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
+    if (static_cast<uint64_t>(value) < 100) {
+        // Counters and small results: one or two digits.
+        size_t n = value < 10 ? 1 : 2;
+        Cell* c = allocateAtom(n, '1');
+        char* t = const_cast<char*>(rawBytes(c));
+        if (n == 1) {
+            t[0] = static_cast<char>('0' + value);
+        } else {
+            t[0] = kPairs[2 * value];
+            t[1] = kPairs[2 * value + 1];
+        }
+        t[n] = 0;
+        setTop(c, 0x80 | arityField(1));  // annotated as data at once
+        setSlot(c, (static_cast<uint64_t>(value) << 2) | 1);
+        return CellRef::adopt(c);
+    }
     uint64_t m = value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    static constexpr uint64_t kPowers[20] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
-                                             10000000ull, 100000000ull, 1000000000ull, 10000000000ull,
-                                             100000000000ull, 1000000000000ull, 10000000000000ull,
-                                             100000000000000ull, 1000000000000000ull, 10000000000000000ull,
-                                             100000000000000000ull, 1000000000000000000ull,
-                                             10000000000000000000ull};
     // log10 from the bit length, corrected by one comparison.
     unsigned guess = static_cast<unsigned>((64 - __builtin_clzll(m | 1)) * 1233) >> 12;
     size_t digits = m == 0 ? 1 : guess + 1 - (m < kPowers[guess] ? 1 : 0);
@@ -743,23 +809,19 @@ CellRef makeInteger(int64_t value) {
     Cell* c = allocateAtom(n, '1');
     char* t = const_cast<char*>(rawBytes(c));
     t[n] = 0;
-    char* p = t + n;
-    while (m >= 100) {
-        uint64_t r = m % 100;
-        m /= 100;
-        p -= 2;
-        p[0] = kPairs[2 * r];
-        p[1] = kPairs[2 * r + 1];
+    setTop(c, 0x80 | arityField(1));  // annotated as data at once
+    if (value >= 100 && value < kSmallLimit) {
+        // Most results of arithmetic are only read by more arithmetic: the
+        // first two digits now, for the kind tests, the rest when read.
+        uint64_t top = leadingPair(m, digits);
+        t[0] = kPairs[2 * top];
+        t[1] = kPairs[2 * top + 1];
+        setSlot(c, (static_cast<uint64_t>(value) << 2) | 1 | kPendingTag);
+        return CellRef::adopt(c);
     }
-    if (m >= 10) {
-        p[-2] = kPairs[2 * m];
-        p[-1] = kPairs[2 * m + 1];
-    } else {
-        p[-1] = static_cast<char>('0' + m);
-    }
+    writeSmall(t, m, n);
     if (value < 0) t[0] = '0';  // a negative numeral starts with 0
     if (value < kSmallLimit && value >= -kSmallLimit) setSlot(c, (static_cast<uint64_t>(value) << 2) | 1);
-    setTop(c, 0x80 | arityField(1));  // annotated as data at once
     return CellRef::adopt(c);
 }
 
@@ -811,11 +873,6 @@ void annotate(Cell* c) {
 }
 
 // ---- hidden slot ----------------------------------------------------------
-
-void* atomSlot(const Cell* atom) {
-    if (isNumeralAtom(atom)) return nullptr;
-    return reinterpret_cast<void*>(hiddenWord(atom) & ((uint64_t{1} << 56) - 1));
-}
 
 void setAtomSlot(Cell* atom, void* value) {
     if (isNumeralAtom(atom)) return;

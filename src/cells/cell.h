@@ -57,10 +57,11 @@ inline Cell* rawRight(const Cell* c) { return static_cast<const PairCell*>(c)->r
 // arithmetic may keep its text pending (see makeNumeral): then only its first
 // two bytes are written and rawText is the reader to use.
 inline const char* rawBytes(const Cell* c) { return reinterpret_cast<const char*>(c) + sizeof(Cell); }
-// Whether the atom's text is still to be written from the limbs it keeps.
+// Whether the atom's text is still to be written from the value or limbs it
+// keeps.
 inline bool rawTextPending(const Cell* c) {
     return (c->header & hdr::kAtomBit) &&
-           (*reinterpret_cast<const uint64_t*>(reinterpret_cast<const char*>(c) - 8) & 3) == 2;
+           (*reinterpret_cast<const uint64_t*>(reinterpret_cast<const char*>(c) - 8) & 2) != 0;
 }
 void materialiseText(const Cell* c);  // writes a pending text
 // The atom's text, written first when it was pending.
@@ -297,7 +298,11 @@ inline bool headIsConstructor(const CellRef& c) { return headIsConstructor(c.get
 
 // A numeral's slot belongs to its number (below): for a numeral atomSlot
 // answers null and setAtomSlot does nothing.
-void* atomSlot(const Cell* atom);
+inline void* atomSlot(const Cell* atom) {
+    if (rawBytes(atom)[0] >= '0' && rawBytes(atom)[0] <= '9') return nullptr;
+    uint64_t w = *reinterpret_cast<const uint64_t*>(reinterpret_cast<const char*>(atom) - 8);
+    return reinterpret_cast<void*>(w & ((uint64_t{1} << 56) - 1));
+}
 void setAtomSlot(Cell* atom, void* value);
 
 // --- numbers kept beside numeral texts ------------------------------------

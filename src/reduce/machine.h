@@ -95,9 +95,24 @@ struct Resolution {
     std::unique_ptr<Code, CodeDeleter> code;  // Defined with parameters: its compiled form, once made
 };
 
-Resolution* resolve(Cell* head);
+// The first resolution of a head, or one again after the definitions changed.
+Resolution* resolveAtom(Cell* head);
+inline Resolution* resolve(Cell* head) {
+    if (rawIsAtom(head)) {
+        if (void* cached = atomSlot(head)) {
+            Resolution* r = static_cast<Resolution*>(cached);
+            if (r->epoch == 0 || r->epoch == definitionsEpoch()) return r;
+        }
+    }
+    return resolveAtom(head);
+}
 // The letter a single-letter atom names (0 for a), else -1.
-int letterOf(const Cell* p);
+inline int letterOf(const Cell* p) {
+    if (!rawIsAtom(p)) return -1;
+    unsigned char f = static_cast<unsigned char>(rawBytes(p)[0]);
+    if (f < 'a' || f > 'z' || rawBytes(p)[1] != 0) return -1;
+    return f - 'a';
+}
 // A name bound to a normal atom (`+` to `plus`, `;` to `I`) stands for that
 // atom: the graph engine would fetch it before applying it. Answers the head
 // reached and its resolution, or null when the chain does not end.

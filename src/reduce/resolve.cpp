@@ -105,7 +105,7 @@ Resolution gNumeral = makeKind(HeadKind::Numeral), gText = makeKind(HeadKind::Te
 
 }  // namespace
 
-Resolution* resolve(Cell* head) {
+Resolution* resolveAtom(Cell* head) {
     if (rawIsPair(head)) return &gText;  // a data pair
     void* cached = atomSlot(head);
     if (cached) {
@@ -128,13 +128,6 @@ Resolution* resolve(Cell* head) {
         r = resolveName(atomText(head));
     setAtomSlot(head, r);
     return r;
-}
-
-int letterOf(const Cell* p) {
-    if (!rawIsAtom(p)) return -1;
-    const char* t = rawText(p);
-    if (t[1] != 0 || t[0] < 'a' || t[0] > 'z') return -1;
-    return t[0] - 'a';
 }
 
 Resolution* resolveAlias(Cell* atom, Cell** reached) {

@@ -64,6 +64,37 @@ TEST(Numerals, SmallValuesAreWrittenAtOnceAndKept) {
     EXPECT_EQ(v, (int64_t{1} << 53) - 1);
 }
 
+TEST(Numerals, IntegersFrom100KeepTheirTextPendingUntilRead) {
+    int64_t v = 0;
+    for (int64_t x : {int64_t{100}, int64_t{999}, int64_t{1000}, int64_t{123456789},
+                      (int64_t{1} << 53) - 1}) {
+        CellRef n = makeInteger(x);
+        std::string text = std::to_string(x);
+        EXPECT_TRUE(rawTextPending(n.get())) << x;
+        EXPECT_EQ(storedPrefix(n.get(), 2), text.substr(0, 2)) << x;
+        EXPECT_EQ(rawSpan(n.get()), text.size()) << x;
+        EXPECT_EQ(numberClass(n.get()), 'i');
+        ASSERT_TRUE(keptSmall(n.get(), v));
+        EXPECT_EQ(v, x);
+        EXPECT_EQ(textOf(n), text);
+        EXPECT_FALSE(rawTextPending(n.get()));
+        ASSERT_TRUE(keptSmall(n.get(), v));  // the value stays
+        EXPECT_EQ(v, x);
+    }
+    // Below 100, negative or too wide to keep: written at once.
+    for (int64_t x : {int64_t{0}, int64_t{7}, int64_t{99}, int64_t{-5}, int64_t{-100}, int64_t{1} << 53}) {
+        CellRef n = makeInteger(x);
+        EXPECT_FALSE(rawTextPending(n.get())) << x;
+        EXPECT_EQ(std::string(rawBytes(n.get())), x < 0 ? "0" + std::to_string(-x) : std::to_string(x));
+    }
+    // An escaped atom's bytes are the program's: the text is written first.
+    CellRef e = makeInteger(4567);
+    escapeAtom(e.get());
+    EXPECT_EQ(std::string(rawBytes(e.get())), "4567");
+    EXPECT_FALSE(keptSmall(e.get(), v));
+    EXPECT_EQ(compareCells(makeInteger(250), makeAtom("250")), 0);
+}
+
 TEST(Numerals, ToInt64OfKeptLimbsWraps) {
     // 2^64 + 1 = 18446744073709551617 and its negation.
     CellRef n = makeNumeral(value(false, {709551617, 446744073, 18}));
