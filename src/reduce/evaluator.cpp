@@ -160,6 +160,19 @@ KILN_HOT void Machine::enterCode(const Code* code, uint32_t from, bool tail, Act
     dropSlots(*a, code->entryDrop);
 }
 
+// A value (owned) the running activation computed: it goes on the value
+// stack when normal or about to be returned; else the graph engine reduces
+// it (true), the activation waiting for its normal form.
+KILN_HOT bool Machine::handOver(Cell* v, const Ins& next) {
+    if (rawIsNormal(v) || next.op == Op::Return) {
+        vals.push_back(v);
+        return false;
+    }
+    x = CellRef::adopt(v);
+    k = atoms().I;
+    return true;
+}
+
 // Runs activations until the graph engine has work (x under k) or the last
 // activation returned to a graph continuation.
 void Machine::run() {
@@ -226,13 +239,8 @@ void Machine::run() {
                 for (size_t i = from; i < vals.size(); ++i) app = rawMakePair(app, vals[i]);
                 vals.shrink(from);
                 CellRef result = callBuiltin(in.callee->name.c_str(), in.n, in.handler, CellRef::adopt(app));
-                if (rawIsNormal(result.get()) || ins[a->pc].op == Op::Return) {
-                    vals.push_back(result.release());
-                    continue;
-                }
-                x = std::move(result);
-                k = atoms().I;
-                return;
+                if (handOver(result.release(), ins[a->pc])) return;
+                continue;
             }
             opCall:
             opTailCall: {
@@ -299,13 +307,8 @@ void Machine::run() {
                     }
                     if (how == Applied::Stopped) return;
                 }
-                if (rawIsNormal(t) || ins[a->pc].op == Op::Return) {
-                    vals.push_back(t);
-                    continue;
-                }
-                x = CellRef::adopt(t);
-                k = atoms().I;
-                return;
+                if (handOver(t, ins[a->pc])) return;
+                continue;
             }
             opSelect: {
                 // What the Apply after the selectors does when all of them
@@ -325,13 +328,8 @@ void Machine::run() {
                 decRef(vals.back());
                 vals.pop_back();
                 a->pc = in.target;
-                if (rawIsNormal(t) || ins[a->pc].op == Op::Return) {
-                    vals.push_back(t);
-                    continue;
-                }
-                x = CellRef::adopt(t);
-                k = atoms().I;
-                return;
+                if (handOver(t, ins[a->pc])) return;
+                continue;
             }
             opApplyArg: {
                 if (isGathered(in)) continue;
@@ -499,13 +497,8 @@ void Machine::run() {
                     ins = a->code->ins.data();
                     continue;
                 }
-                if (rawIsNormal(f) || ins[a->pc].op == Op::Return) {
-                    vals.push_back(f);
-                    continue;
-                }
-                x = CellRef::adopt(f);
-                k = atoms().I;
-                return;
+                if (handOver(f, ins[a->pc])) return;
+                continue;
             }
             opGuard:
                 if (pendingArgumentsWait(*a, in.cell)) {

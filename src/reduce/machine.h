@@ -321,6 +321,7 @@ struct Machine {
     static int takesBeforeActing(Cell* f);
     const Code* gatheredLambda(uint32_t at, bool tail);
     void dropValue(uint32_t at);
+    bool handOver(Cell* v, const Ins& next);
     void enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
     // An application whose value takes all its arguments before it acts
