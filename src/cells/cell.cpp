@@ -384,12 +384,12 @@ uint64_t leadingPair(uint64_t m, size_t digits) {
 }  // namespace
 
 void materialiseText(const Cell* c) {
-    uint64_t s = slotOf(c);
-    if (s & 1) {
-        int64_t v = static_cast<int64_t>(s << 8) >> 10;
-        writeSmall(const_cast<char*>(rawBytes(c)), v < 0 ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v),
-                   rawSpan(c));
-        setSlot(c, s & ~kPendingTag);
+    int64_t v;
+    if (keptSmall(c, v)) {
+        // Only makeInteger leaves a small value's text pending, and only
+        // for positive values.
+        writeSmall(const_cast<char*>(rawBytes(c)), static_cast<uint64_t>(v), rawSpan(c));
+        setSlot(c, slotOf(c) & ~kPendingTag);
         return;
     }
     NumeralBlock* b = blockOf(c);
