@@ -606,14 +606,20 @@ void checkPrelude() {
     gYOk = preludeY();
 }
 
-// The code of a body under params leading lambdas over letters.
-Code* compileLambdas(const CellRef& whole, int params) {
+// The code of a body under params leading lambdas over letters; the free
+// letters of captured (in the order of the alphabet) are the slots after the
+// parameters.
+Code* compileLambdas(const CellRef& whole, int params, uint32_t captured = 0) {
     checkPrelude();
     auto* code = new Code;
     code->body = whole;
     code->params = code->slots = params;
     Scope scope;
     scope.fill(-1);
+    for (uint32_t m = captured; m; m &= m - 1) {
+        scope[__builtin_ctz(m)] = static_cast<int8_t>(code->slots++);
+        ++code->captures;
+    }
     Cell* b = code->body.get();
     for (int i = 0; i < params; ++i) {
         scope[letterOf(rawRight(rawLeft(b)))] = static_cast<int8_t>(i);
@@ -635,6 +641,7 @@ Code* compileLambdas(const CellRef& whole, int params) {
 struct LambdaEntry {
     Cell* cell = nullptr;  // counted
     Code* code = nullptr;
+    uint32_t uses = 0;  // applications of a closure from its template's code
 };
 constexpr size_t kLambdaEntries = 512;
 LambdaEntry gLambdas[kLambdaEntries];
@@ -717,28 +724,190 @@ void claimEntry(LambdaEntry& e, Cell* lam) {
     e.cell = lam;
 }
 
-// The closed lambdas written in the definitions' bodies (main's among them):
-// functions of the program text, which get their code when first applied.
+// The lambdas written in the definitions' bodies (main's among them). The
+// closed ones are functions of the program text, which get their code when
+// first applied. One with free letters is the template of every closure
+// substitution makes from it: those share its left part (\ p), by which
+// they are found.
+// How a closure is matched against its template, part by part in the
+// order of a walk left first: a part shared with the template, a letter's
+// value, a pair to go into, a lambda's or binding's node.
+struct MatchStep {
+    enum Kind : uint8_t { Shared, Letter, Pair, Lambda, Binding } kind;
+    uint8_t letter = 0;
+    Cell* t = nullptr;  // Shared: the part; Lambda: its (\ p); Binding: its (X p)
+};
+struct Template {
+    CellRef lam;
+    uint32_t free = 0;  // its free letters
+    int params = 0;
+    bool bodyLetter = false;  // its body under the parameters is a free letter
+    int next = -1;      // the next template with the same left part
+    Code* code = nullptr;
+    bool failed = false;  // not to be compiled, nor matched
+    bool walked = false;  // steps made
+    std::vector<MatchStep> steps;
+};
 std::unordered_set<const Cell*> gTextLambdas;
+std::vector<Template> gTemplates;
+std::vector<int> gTemplateIndex;  // open addressing by left part, -1: empty
 uint64_t gTextLambdasEpoch = 0;
 
+inline size_t templateSlot(const Cell* left) {
+    return (reinterpret_cast<uintptr_t>(left) >> 4) * 0x9E3779B97F4A7C15u >> 40;
+}
+
+void releaseTemplates() {
+    for (Template& t : gTemplates) {
+        if (!t.code) continue;
+        if (t.code->users == 0)
+            deleteLambdaCode(t.code);
+        else
+            t.code->orphan = true;
+    }
+    gTemplates.clear();
+    gTemplateIndex.clear();
+}
+
+void scanTextLambdas() {
+    if (gTextLambdasEpoch == definitionsEpoch() && !gTemplateIndex.empty()) return;
+    gTextLambdasEpoch = definitionsEpoch();
+    gTextLambdas.clear();
+    releaseTemplates();
+    std::unordered_set<const Cell*> seen;
+    std::vector<Cell*> todo;
+    for (auto& [name, body] : definitionTable()) todo.push_back(body.get());
+    while (!todo.empty()) {
+        Cell* c = todo.back();
+        todo.pop_back();
+        if (rawIsAtom(c) || !seen.insert(c).second) continue;
+        if (shapeOf(c) == 'u') {
+            uint32_t free = rawFreeVariables(c);
+            if (free == 0) {
+                gTextLambdas.insert(c);
+            } else if (int k = lambdaParameters(c); k > 0 && k + __builtin_popcount(free) <= 24) {
+                Template t;
+                t.lam = CellRef(c);
+                t.free = free;
+                t.params = k;
+                Cell* body = c;
+                for (int j = 0; j < k; ++j) body = rawRight(body);
+                t.bodyLetter = letterOf(body) >= 0;
+                gTemplates.push_back(std::move(t));
+            }
+        }
+        todo.push_back(rawLeft(c));
+        todo.push_back(rawRight(c));
+    }
+    size_t size = 16;
+    while (size < 2 * gTemplates.size()) size *= 2;
+    gTemplateIndex.assign(size, -1);
+    for (size_t i = 0; i < gTemplates.size(); ++i) {
+        const Cell* left = rawLeft(gTemplates[i].lam.get());
+        size_t j = templateSlot(left) & (size - 1);
+        while (gTemplateIndex[j] >= 0 && rawLeft(gTemplates[gTemplateIndex[j]].lam.get()) != left)
+            j = (j + 1) & (size - 1);
+        gTemplates[i].next = gTemplateIndex[j];
+        gTemplateIndex[j] = static_cast<int>(i);
+    }
+}
+
 bool isTextLambda(const Cell* lam) {
-    if (gTextLambdasEpoch != definitionsEpoch()) {
-        gTextLambdasEpoch = definitionsEpoch();
-        gTextLambdas.clear();
-        std::unordered_set<const Cell*> seen;
-        std::vector<Cell*> todo;
-        for (auto& [name, body] : definitionTable()) todo.push_back(body.get());
-        while (!todo.empty()) {
-            Cell* c = todo.back();
-            todo.pop_back();
-            if (rawIsAtom(c) || !seen.insert(c).second) continue;
-            if (shapeOf(c) == 'u' && rawFreeVariables(c) == 0) gTextLambdas.insert(c);
-            todo.push_back(rawLeft(c));
-            todo.push_back(rawRight(c));
+    scanTextLambdas();
+    return gTextLambdas.count(lam) != 0;
+}
+
+// The steps that find whether a cell is the template with values put for
+// its free letters, as substitution puts them: every part without them
+// shared, every occurrence of a letter the same value. False when the walk
+// would go deeper than a match keeps.
+constexpr int kMatchDepth = 64;
+bool walkTemplate(Template& t) {
+    struct Item {
+        Cell* c;
+        uint32_t mask;
+        int depth;  // parts waiting when the match reaches c
+    };
+    std::vector<Item> todo{Item{t.lam.get(), t.free, 0}};
+    while (!todo.empty()) {
+        Item it = todo.back();
+        todo.pop_back();
+        if (it.depth >= kMatchDepth || t.steps.size() > 4000) return false;
+        MatchStep step{MatchStep::Shared};
+        if (!(rawFreeVariables(it.c) & it.mask)) {
+            step.t = it.c;
+            t.steps.push_back(step);
+            continue;
+        }
+        if (rawIsAtom(it.c)) {
+            step.kind = MatchStep::Letter;
+            step.letter = static_cast<uint8_t>(letterOf(it.c));
+            t.steps.push_back(step);
+            continue;
+        }
+        char shape = shapeOf(it.c);
+        Cell* L = rawLeft(it.c);
+        if (shape == 'u' || shape == 'i') {
+            // ((\ p) b) and (((X p) v) b): p is bound inside b.
+            Cell* bound = shape == 'u' ? L : rawLeft(L);
+            uint32_t inner = it.mask;
+            if (int p = letterOf(rawRight(bound)); p >= 0) inner &= ~(uint32_t{1} << p);
+            step.kind = shape == 'u' ? MatchStep::Lambda : MatchStep::Binding;
+            step.t = bound;
+            t.steps.push_back(step);
+            if (shape == 'u') {
+                todo.push_back(Item{rawRight(it.c), inner, it.depth});
+            } else {
+                todo.push_back(Item{rawRight(it.c), inner, it.depth + 1});
+                todo.push_back(Item{rawRight(L), it.mask, it.depth});
+            }
+            continue;
+        }
+        step.kind = MatchStep::Pair;
+        t.steps.push_back(step);
+        todo.push_back(Item{rawRight(it.c), it.mask, it.depth + 1});
+        todo.push_back(Item{L, it.mask, it.depth});
+    }
+    return true;
+}
+
+// Whether b was made from the template: the values by letter go to vals
+// (those of the template's free letters null on entry). Lambdas over the
+// same letter may share their left part (\ p), so b may be another lambda:
+// the caller checks that the values are closed.
+bool madeFrom(const Template& t, Cell* b, Cell** vals) {
+    Cell* waiting[kMatchDepth];
+    int n = 0;
+    for (const MatchStep& step : t.steps) {
+        switch (step.kind) {
+            case MatchStep::Shared:
+                if (b != step.t) return false;
+                b = n ? waiting[--n] : nullptr;
+                break;
+            case MatchStep::Letter: {
+                Cell*& v = vals[step.letter];
+                if (v && v != b) return false;
+                v = b;
+                b = n ? waiting[--n] : nullptr;
+                break;
+            }
+            case MatchStep::Pair:
+                if (rawIsAtom(b)) return false;
+                waiting[n++] = rawRight(b);
+                b = rawLeft(b);
+                break;
+            case MatchStep::Lambda:
+                if (rawIsAtom(b) || rawLeft(b) != step.t) return false;
+                b = rawRight(b);
+                break;
+            case MatchStep::Binding:
+                if (rawIsAtom(b) || rawIsAtom(rawLeft(b)) || rawLeft(rawLeft(b)) != step.t) return false;
+                waiting[n++] = rawRight(b);
+                b = rawRight(rawLeft(b));
+                break;
         }
     }
-    return gTextLambdas.count(lam) != 0;
+    return true;
 }
 
 // Whether a lambda is small enough for its code: the compiler walks a body
@@ -746,11 +915,70 @@ bool isTextLambda(const Cell* lam) {
 bool smallBody(Cell* lam) { return walkFits(lam, 2000, false); }
 }  // namespace
 
-Code* lambdaCode(Cell* lam, int k) {
+const Code* closureCode(Cell* lam, Cell** captured) {
+    if (!rawIsPair(lam)) return nullptr;
+    scanTextLambdas();
+    const Cell* left = rawLeft(lam);
+    size_t size = gTemplateIndex.size();
+    size_t j = templateSlot(left) & (size - 1);
+    int i;
+    while ((i = gTemplateIndex[j]) >= 0 && rawLeft(gTemplates[i].lam.get()) != left) j = (j + 1) & (size - 1);
+    for (int before = -1; i >= 0; before = i, i = gTemplates[i].next) {
+        Template& t = gTemplates[i];
+        if (!t.walked) {
+            t.walked = true;
+            t.failed = !walkTemplate(t);
+        }
+        if (t.failed) continue;
+        Cell* vals[26];
+        for (uint32_t m = t.free; m; m &= m - 1) vals[__builtin_ctz(m)] = nullptr;
+        if (!madeFrom(t, lam, vals)) continue;
+        // A value put for the body (K's b\a given a lambda) lengthens the
+        // closure's parameters beyond the code's.
+        if (t.bodyLetter && lambdaParameters(lam) != t.params) return nullptr;
+        int n = 0;
+        for (uint32_t m = t.free; m; m &= m - 1) {
+            Cell* v = vals[__builtin_ctz(m)];
+            // A value with free letters could have been bound inside lam.
+            if (!rawIsNormal(v) || rawFreeVariables(v) != 0) return nullptr;
+            captured[n++] = v;
+        }
+        if (!t.code) {
+            if (gLambdaCodes >= kMostLambdaCodes) return nullptr;
+            if (!smallBody(t.lam.get())) {
+                t.failed = true;
+                return nullptr;
+            }
+            t.code = compileLambdas(t.lam, t.params, t.free);
+            t.code->lambda = true;
+            ++gLambdaCodes;
+        }
+        if (before >= 0) {
+            // Lambdas over the same letter share their left part: the one
+            // found goes first, as the next closure is likely its too.
+            gTemplates[before].next = t.next;
+            t.next = gTemplateIndex[j];
+            gTemplateIndex[j] = i;
+        }
+        return t.code;
+    }
+    return nullptr;
+}
+
+// A closure applied again and again gets code of its own, with its
+// captured values as constants, after this many applications from its
+// template's code.
+constexpr uint32_t kOwnCodeAfter = 8;
+
+const Code* lambdaCode(Cell* lam, int k, Cell** captured) {
     LambdaEntry& e = lambdaEntry(lam);
     if (e.cell != lam && isTextLambda(lam)) claimEntry(e, lam);
     if (e.cell == lam) {
         if (!e.code) {
+            if (e.uses < kOwnCodeAfter) {
+                ++e.uses;
+                if (const Code* c = closureCode(lam, captured)) return c;
+            }
             // Codes still running after the cache let go of them are kept:
             // a deep recursion through fresh closures makes no more.
             if (gLambdaCodes >= kMostLambdaCodes || !smallBody(lam)) return nullptr;
@@ -760,8 +988,10 @@ Code* lambdaCode(Cell* lam, int k) {
         }
         return e.code;
     }
+    const Code* c = closureCode(lam, captured);
     claimEntry(e, lam);
-    return nullptr;
+    e.uses = 1;
+    return c;
 }
 
 Code* lambdaCodeKept(const Cell* lam) {

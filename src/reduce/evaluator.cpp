@@ -133,6 +133,7 @@ void Machine::enter(const Code* code, Cell* const* args, int m) {
         incRef(args[i]);
         vals.push_back(args[i]);
     }
+    if (code->captures) pushCaptured(code);
     vals.resize(acts.back().base + code->slots);
     dropSlots(acts.back(), code->entryDrop);
     k = atoms().I;
@@ -156,8 +157,40 @@ KILN_HOT void Machine::enterCode(const Code* code, uint32_t from, bool tail, Act
         a = &acts.back();
     }
     codeEntered(code);
+    if (code->captures) pushCaptured(code);
     vals.resize(a->base + code->slots);
     dropSlots(*a, code->entryDrop);
+}
+
+// The code of the closure lam, its captured values taken for the entry.
+const Code* Machine::closureOf(Cell* lam) {
+    if (gProfiling) return nullptr;
+    Cell* values[26];
+    return takeCaptured(closureCode(lam, values), values);
+}
+
+// The code to apply the lambda value lam of k parameters with, captured
+// values taken for a closure's (null: none yet).
+const Code* Machine::lambdaOf(Cell* lam, int k) {
+    Cell* values[26];
+    return takeCaptured(lambdaCode(lam, k, values), values);
+}
+
+const Code* Machine::takeCaptured(const Code* code, Cell* const* values) {
+    if (!code || !code->captures) return code;
+    releaseCaptured();
+    for (int i = 0; i < code->captures; ++i) {
+        incRef(values[i]);
+        captured[i] = values[i];
+    }
+    nCaptured = code->captures;
+    return code;
+}
+
+void Machine::pushCaptured(const Code* code) {
+    if (nCaptured != code->captures) assertionFailed("b", __LINE__);
+    for (int i = 0; i < nCaptured; ++i) vals.push_back(captured[i]);
+    nCaptured = 0;
 }
 
 // A value (owned) the running activation computed: it goes on the value
@@ -604,6 +637,10 @@ const Code* Machine::gatheredLambda(uint32_t at, bool tail) {
         g = f;
     if (!rawIsPair(g) || !rawIsPair(rawLeft(g)) || !spineLambda(g, rawLeft(rawLeft(g)), 2)) return nullptr;
     const Code* code = lambdaCodeKept(g);
+    if (!code && (code = closureOf(g)) && static_cast<uint32_t>(code->params) != given) {
+        releaseCaptured();
+        return nullptr;
+    }
     if (!code || static_cast<uint32_t>(code->params) != given) return nullptr;
     if (y) {
         ++gStats.steps;
@@ -675,10 +712,11 @@ Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& o
         given = n - 2;
         if (k > 0 && !known && given == 0 && pending.size() == 1) {
             // A thunk (u\body, u not in body) given its argument is its
-            // body, shared as substitution would share it.
+            // body, shared as substitution would share it; a closure's body
+            // that is not normal yet runs from the closure's code.
             Cell* body = rawRight(lam);
             int u = letterOf(rawRight(rawLeft(lam)));
-            if (!(rawFreeVariables(body) >> u & 1)) {
+            if (!(rawFreeVariables(body) >> u & 1) && (rawIsNormal(body) || !(code = closureOf(lam)))) {
                 incRef(body);
                 decRef(pending.back());
                 pending.clear();
@@ -691,7 +729,7 @@ Machine::Applied Machine::callValue(Cell* f, bool tail, Activation*& a, Cell*& o
         if (k > 0) {
             need = k - given;
             if (static_cast<int>(pending.size()) == need) {
-                code = known ? known : lambdaCode(lam, k);
+                if (!code) code = known ? known : lambdaOf(lam, k);
                 if (!code) {
                     // Seen once: the graph engine applies it, and that is
                     // not a second application.

@@ -120,7 +120,7 @@ bool Machine::enterLambda(Cell* argument) {
         args[i] = rawRight(g);
         kc = rawRight(rawLeft(kc));
     }
-    const Code* code = lambdaCode(lam, n);
+    const Code* code = lambdaOf(lam, n);
     if (!code) return false;
     CellRef hold = std::move(x);
     CellRef frames = std::move(k);

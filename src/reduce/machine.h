@@ -213,7 +213,8 @@ struct Code {
     std::vector<Ins> ins;
     std::vector<Scope> scopes;  // scopes[0]: the parameters
     int params = 0;
-    int slots = 0;           // parameters and bound values
+    int captures = 0;        // a closure's code: the captured values, in the slots after the parameters
+    int slots = 0;           // parameters, captured and bound values
     uint32_t entryDrop = 0;  // parameters the body never uses
     std::vector<CellRef> held;  // cells of other definitions the instructions point into
 };
@@ -234,11 +235,20 @@ bool takesLastStrictly(Cell* f);
 Code* compileDefinition(Resolution* r);
 inline Code* codeOf(Resolution* r) { return r->code ? r->code.get() : compileDefinition(r); }
 
-// The code of a closed lambda value with k (1 to 8) leading parameters, made
-// when the same lambda cell is applied again; null when it is not made (yet).
-Code* lambdaCode(Cell* lam, int k);
+// The code of a lambda value with k (1 to 8) leading parameters: a closure's
+// template code (its captured values put in captured, see closureCode) or,
+// for a closed lambda applied again, code of its own; null when none is
+// made (yet).
+const Code* lambdaCode(Cell* lam, int k, Cell** captured);
 // The code the cache already keeps for the lambda cell, or null.
 Code* lambdaCodeKept(const Cell* lam);
+// The code of a closure: a lambda made by substituting values for the free
+// letters of a lambda written in the definitions, which is compiled once
+// with those letters as slots after its parameters. Answers the code and
+// puts the values the closure holds for them in captured (borrowed, in
+// slot order); null when lam was not made so, or a value is not closed
+// and normal.
+const Code* closureCode(Cell* lam, Cell** captured);
 // The leading parameters of a lambda cell, at most 8 (0: not a lambda).
 int lambdaParameters(const Cell* lam);
 // A lambda code's activation began or ended.
@@ -292,6 +302,7 @@ struct Machine {
             rawFreePairShell(spareInner);
         }
         if (spareOuter) rawFreePairShell(spareOuter);
+        releaseCaptured();
         for (Cell* v : vals)
             if (v) decRef(v);
         for (Activation& a : acts) {
@@ -343,6 +354,18 @@ struct Machine {
     // left to the graph engine (compared, never followed).
     const Cell* seenOnce = nullptr;
     void enter(const Code* code, Cell* const* args, int m);
+    // A closure's captured values (owned), taken by closureOf and put in
+    // their slots by the next entry of its code.
+    Cell* captured[26];
+    int nCaptured = 0;
+    const Code* closureOf(Cell* lam);
+    const Code* lambdaOf(Cell* lam, int k);
+    const Code* takeCaptured(const Code* code, Cell* const* values);
+    void releaseCaptured() {
+        for (int i = 0; i < nCaptured; ++i) decRef(captured[i]);
+        nCaptured = 0;
+    }
+    void pushCaptured(const Code* code);
     bool enterLambda(Cell* argument);
 
     // Evaluate y next, remembering g in the frame ((B k) g).
