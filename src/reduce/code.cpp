@@ -742,7 +742,8 @@ struct Template {
     uint32_t free = 0;  // its free letters
     int params = 0;
     bool bodyLetter = false;  // its body under the parameters is a free letter
-    int next = -1;      // the next template with the same left part
+    const Cell* head = nullptr;  // headOf the lambda
+    int next = -1;      // the next template with the same left part and head
     Code* code = nullptr;
     bool failed = false;  // not to be compiled, nor matched
     bool walked = false;  // steps made
@@ -753,8 +754,36 @@ std::vector<Template> gTemplates;
 std::vector<int> gTemplateIndex;  // open addressing by left part, -1: empty
 uint64_t gTextLambdasEpoch = 0;
 
-inline size_t templateSlot(const Cell* left) {
-    return (reinterpret_cast<uintptr_t>(left) >> 4) * 0x9E3779B97F4A7C15u >> 40;
+inline size_t templateSlot(const Cell* left, const Cell* head) {
+    return ((reinterpret_cast<uintptr_t>(left) >> 4) ^ (reinterpret_cast<uintptr_t>(head) >> 2)) *
+               0x9E3779B97F4A7C15u >> 40;
+}
+
+// What a lambda's body under all its leading lambdas applies: the head atom
+// of its spine, or the left part of a lambda or binding there. A closure
+// shares it with its template unless the template's is a letter (null: the
+// closure's may be anything).
+const Cell* headOf(const Cell* c) {
+    for (int i = 0; i < 32 && shapeOf(c) == 'u'; ++i) c = rawRight(c);
+    for (int i = 0; i < 32; ++i) {
+        if (rawIsAtom(c)) return letterOf(c) >= 0 ? nullptr : c;
+        char shape = shapeOf(c);
+        if (shape == 'u') return rawLeft(c);
+        if (shape == 'i') return rawLeft(rawLeft(c));
+        c = rawLeft(c);
+    }
+    return nullptr;
+}
+
+// The first template of the left part and head.
+inline int* templateChain(const Cell* left, const Cell* head) {
+    size_t size = gTemplateIndex.size();
+    size_t j = templateSlot(left, head) & (size - 1);
+    for (;; j = (j + 1) & (size - 1)) {
+        int i = gTemplateIndex[j];
+        if (i < 0 || (rawLeft(gTemplates[i].lam.get()) == left && gTemplates[i].head == head))
+            return &gTemplateIndex[j];
+    }
 }
 
 void releaseTemplates() {
@@ -803,12 +832,11 @@ void scanTextLambdas() {
     while (size < 2 * gTemplates.size()) size *= 2;
     gTemplateIndex.assign(size, -1);
     for (size_t i = 0; i < gTemplates.size(); ++i) {
-        const Cell* left = rawLeft(gTemplates[i].lam.get());
-        size_t j = templateSlot(left) & (size - 1);
-        while (gTemplateIndex[j] >= 0 && rawLeft(gTemplates[gTemplateIndex[j]].lam.get()) != left)
-            j = (j + 1) & (size - 1);
-        gTemplates[i].next = gTemplateIndex[j];
-        gTemplateIndex[j] = static_cast<int>(i);
+        Template& t = gTemplates[i];
+        t.head = headOf(t.lam.get());
+        int* first = templateChain(rawLeft(t.lam.get()), t.head);
+        t.next = *first;
+        *first = static_cast<int>(i);
     }
 }
 
@@ -915,15 +943,10 @@ bool madeFrom(const Template& t, Cell* b, Cell** vals) {
 bool smallBody(Cell* lam) { return walkFits(lam, 2000, false); }
 }  // namespace
 
-const Code* closureCode(Cell* lam, Cell** captured) {
-    if (!rawIsPair(lam)) return nullptr;
-    scanTextLambdas();
-    const Cell* left = rawLeft(lam);
-    size_t size = gTemplateIndex.size();
-    size_t j = templateSlot(left) & (size - 1);
-    int i;
-    while ((i = gTemplateIndex[j]) >= 0 && rawLeft(gTemplates[i].lam.get()) != left) j = (j + 1) & (size - 1);
-    for (int before = -1; i >= 0; before = i, i = gTemplates[i].next) {
+namespace {
+// The code of the first template of the chain the closure was made from.
+const Code* closureFrom(int* first, Cell* lam, Cell** captured) {
+    for (int before = -1, i = *first; i >= 0; before = i, i = gTemplates[i].next) {
         Template& t = gTemplates[i];
         if (!t.walked) {
             t.walked = true;
@@ -954,15 +977,24 @@ const Code* closureCode(Cell* lam, Cell** captured) {
             ++gLambdaCodes;
         }
         if (before >= 0) {
-            // Lambdas over the same letter share their left part: the one
-            // found goes first, as the next closure is likely its too.
+            // The one found goes first, as the next closure is likely its too.
             gTemplates[before].next = t.next;
-            t.next = gTemplateIndex[j];
-            gTemplateIndex[j] = i;
+            t.next = *first;
+            *first = i;
         }
         return t.code;
     }
     return nullptr;
+}
+}  // namespace
+
+const Code* closureCode(Cell* lam, Cell** captured) {
+    if (!rawIsPair(lam)) return nullptr;
+    scanTextLambdas();
+    const Cell* left = rawLeft(lam);
+    if (const Cell* head = headOf(lam))
+        if (const Code* code = closureFrom(templateChain(left, head), lam, captured)) return code;
+    return closureFrom(templateChain(left, nullptr), lam, captured);
 }
 
 // A closure applied again and again gets code of its own, with its
