@@ -133,7 +133,7 @@ void Machine::enter(const Code* code, Cell* const* args, int m) {
         incRef(args[i]);
         vals.push_back(args[i]);
     }
-    if (code->captures) pushCaptured(code);
+    if (__builtin_expect(code->captures != 0, 0)) pushCaptured(code);
     vals.resize(acts.back().base + code->slots);
     dropSlots(acts.back(), code->entryDrop);
     k = atoms().I;
@@ -157,13 +157,13 @@ KILN_HOT void Machine::enterCode(const Code* code, uint32_t from, bool tail, Act
         a = &acts.back();
     }
     codeEntered(code);
-    if (code->captures) pushCaptured(code);
+    if (__builtin_expect(code->captures != 0, 0)) pushCaptured(code);
     vals.resize(a->base + code->slots);
     dropSlots(*a, code->entryDrop);
 }
 
 // The code of the closure lam, its captured values taken for the entry.
-const Code* Machine::closureOf(Cell* lam) {
+[[gnu::noinline]] const Code* Machine::closureOf(Cell* lam) {
     if (gProfiling) return nullptr;
     Cell* values[26];
     return takeCaptured(closureCode(lam, values), values);
@@ -171,7 +171,7 @@ const Code* Machine::closureOf(Cell* lam) {
 
 // The code to apply the lambda value lam of k parameters with, captured
 // values taken for a closure's (null: none yet).
-const Code* Machine::lambdaOf(Cell* lam, int k) {
+[[gnu::noinline]] const Code* Machine::lambdaOf(Cell* lam, int k) {
     Cell* values[26];
     return takeCaptured(lambdaCode(lam, k, values), values);
 }
@@ -187,7 +187,7 @@ const Code* Machine::takeCaptured(const Code* code, Cell* const* values) {
     return code;
 }
 
-void Machine::pushCaptured(const Code* code) {
+[[gnu::noinline]] void Machine::pushCaptured(const Code* code) {
     if (nCaptured != code->captures) assertionFailed("b", __LINE__);
     for (int i = 0; i < nCaptured; ++i) vals.push_back(captured[i]);
     nCaptured = 0;
