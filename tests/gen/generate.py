@@ -208,7 +208,9 @@ class Gen:
             sep = r.choice([" ", "", " ", "\n"])
             return "(" + self.expr(env, d) + sep + self.expr(env, d) + ")"
         if k < 0.9:
-            return self.effect(env, d)
+            # In parentheses: next to another term the builtin would be
+            # that term's argument, a value that may be given an integer.
+            return "(" + self.effect(env, d) + ")"
         if k < 0.92:
             n = self.numeral() if r.random() < 0.5 else self.variable(env)
             return "(" + n + " " + self.atom(env) + ")"  # a numeral taken apart
