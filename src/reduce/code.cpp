@@ -114,6 +114,9 @@ public:
                 return;
             }
         }
+        if (m == 2 && gPairOk && rawIsAtom(h) && letterOf(h) >= 0 && scope_[letterOf(h)] >= 0 &&
+            emitListCase(e, h, args, tail, live, ctx))
+            return;
         if (m > 0 && gPairOk && rawIsAtom(h) && letterOf(h) >= 0 && scope_[letterOf(h)] >= 0) {
             // A parameter's value applied to arguments that are computed.
             emit(h, false, (tail ? 0 : live) | usesOf(args, 0, m));
@@ -291,6 +294,49 @@ private:
         if (!tail) code_.ins[at].join = static_cast<uint32_t>(code_.ins.size());
         scope_ = saved;
         scopeIndex_ = savedIndex;
+        return true;
+    }
+
+    // l(x)(h\t\...) with x computed: a list's cell K(V(h,t)) drops x
+    // unevaluated and gives the lambda its head and tail, so the lambda's
+    // body runs inline with them in new slots; any other value is applied
+    // to x and the lambda as the graph engine would (the code after the
+    // body).
+    bool emitListCase(Cell* e, Cell* h, Cell* const* args, bool tail, uint32_t live, Ctx ctx) {
+        Cell* lam = args[1];
+        if (shapeOf(lam) != 'u' || code_.slots + 2 > 32) return false;
+        Cell* inner = rawRight(lam);
+        int p1 = letterOf(rawRight(rawLeft(lam)));
+        if (p1 < 0 || shapeOf(inner) != 'u') return false;
+        int p2 = letterOf(rawRight(rawLeft(inner)));
+        Cell* b = rawRight(inner);
+        if (p2 < 0 || p2 == p1 || shapeOf(b) == 'u') return false;
+        uint32_t after = tail ? 0 : live;
+        uint32_t outer = uses(args[0]) | uses(lam);
+        emit(h, false, after | outer);
+        Ins in = make(Op::CaseList);
+        in.target = static_cast<uint32_t>(code_.slots);
+        Scope saved = scope_;
+        uint16_t savedIndex = scopeIndex_;
+        int s1 = code_.slots++, s2 = code_.slots++;
+        scope_[p1] = static_cast<int8_t>(s1);
+        scope_[p2] = static_cast<int8_t>(s2);
+        scopeIndex_ = static_cast<uint16_t>(code_.scopes.size());
+        code_.scopes.push_back(scope_);
+        uint32_t body = uses(b);
+        // Released when the body runs: its parameters it never reads, and
+        // the slots only x and the lambda read.
+        in.drop = (((uint32_t{1} << s1) | (uint32_t{1} << s2)) & ~body) | (outer & ~body & ~after);
+        size_t at = code_.ins.size();
+        code_.ins.push_back(in);
+        emit(b, tail, after, ctx);
+        size_t jump = code_.ins.size();
+        if (!tail) code_.ins.push_back(make(Op::Jump));
+        scope_ = saved;
+        scopeIndex_ = savedIndex;
+        code_.ins[at].join = static_cast<uint32_t>(code_.ins.size());
+        emitApplication(e, args, 0, 2, tail, live);
+        if (!tail) code_.ins[jump].target = static_cast<uint32_t>(code_.ins.size());
         return true;
     }
 

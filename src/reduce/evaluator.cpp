@@ -216,8 +216,8 @@ void Machine::run() {
                                  &&opCall, &&opTailCall, &&opReturn, &&opTailGeneral, &&opBranch,
                                  &&opJump, &&opBind, &&opApply, &&opGuard, &&opConstruct,
                                  &&opCase, &&opApplyArg, &&opApplyOne, &&opEnter, &&opSettle,
-                                 &&opSelect};
-    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::Select) + 1);
+                                 &&opSelect, &&opCaseList};
+    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::CaseList) + 1);
     Activation* a = &acts.back();
     const Ins* ins = a->code->ins.data();  // a's instructions, read again whenever a or its code changes
     for (;;) {
@@ -456,6 +456,29 @@ void Machine::run() {
                 x = CellRef::adopt(t);
                 k = atoms().I;
                 return;
+            }
+            opCaseList: {
+                // K(V(h,t)) x (h\t\..) is the lambda's body on h and t, x
+                // dropped unevaluated.
+                Cell* f = vals.back();
+                Cell* p = rawIsPair(f) && isCapital(rawLeft(f), 'K') ? rawRight(f) : nullptr;
+                if (p && rawIsPair(p) && rawIsPair(rawLeft(p)) && isCapital(rawLeft(rawLeft(p)), 'V') &&
+                    rawIsNormal(rawRight(rawLeft(p))) && rawIsNormal(rawRight(p))) {
+                    ++gStats.steps;
+                    Cell* parts[2] = {rawRight(rawLeft(p)), rawRight(p)};
+                    for (int i = 0; i < 2; ++i) {
+                        incRef(parts[i]);
+                        Cell*& slot = vals[a->base + in.target + i];
+                        if (slot) decRef(slot);
+                        slot = parts[i];
+                    }
+                    vals.pop_back();
+                    decRef(f);
+                    dropSlots(*a, in.drop);
+                    continue;
+                }
+                a->pc = in.join;
+                continue;
             }
             opCase: {
                 // f a1 .. an (p1\..pk\body): when the prelude's K, H, I and V

@@ -179,6 +179,8 @@ enum class Op : uint8_t {
     Settle,       // the value on top is an application the arguments left unsaturated: reduce it
     Select,       // before the n selectors K or H (mask: H) an Apply takes: when the value on top is
                   // nested pairs, their field is the Apply's result and the code goes on at target
+    CaseList,     // the value on top is a list's cell K(V(h,t)): h and t to slots target, target+1;
+                  // otherwise go on at join, which applies it
 };
 
 struct Ins {
