@@ -134,6 +134,8 @@ inline bool twoReals(const Cell* x, const Cell* y, double& a, double& b) {
 CellRef plusDirect(Cell* x, Cell* y) {
     int64_t a, b;
     if (smallInteger(x, a) && smallInteger(y, b)) return makeInteger(a + b);
+    int64_t s;
+    if (twoWide(x, y, a, b) && !__builtin_add_overflow(a, b, &s)) return makeInteger(s);
     double u, v;
     if (twoReals(x, y, u, v)) return makeReal(u + v);
     return CellRef();
@@ -142,6 +144,8 @@ CellRef plusDirect(Cell* x, Cell* y) {
 CellRef dashDirect(Cell* x, Cell* y) {
     int64_t a, b;
     if (smallInteger(x, a) && smallInteger(y, b)) return makeInteger(a - b);
+    int64_t s;
+    if (twoWide(x, y, a, b) && !__builtin_sub_overflow(a, b, &s)) return makeInteger(s);
     double u, v;
     if (twoReals(x, y, u, v)) return makeReal(u - v);
     return CellRef();
@@ -149,17 +153,17 @@ CellRef dashDirect(Cell* x, Cell* y) {
 
 CellRef multDirect(Cell* x, Cell* y) {
     int64_t a, b, p;
-    if (smallInteger(x, a) && smallInteger(y, b) && !__builtin_mul_overflow(a, b, &p)) return makeInteger(p);
+    if (twoWide(x, y, a, b) && !__builtin_mul_overflow(a, b, &p)) return makeInteger(p);
     double u, v;
     if (twoReals(x, y, u, v)) return makeReal(u * v);
     return CellRef();
 }
 
-// Division and remainder by a positive small integer (a negative divisor
+// Division and remainder by a positive integer of 64 bits (a negative divisor
 // may be watched for) or of two reals.
 CellRef overDirect(Cell* x, Cell* y) {
     int64_t a, b;
-    if (smallInteger(x, a) && smallInteger(y, b) && b > 0) {
+    if (twoWide(x, y, a, b) && b > 0) {
         int64_t q = a / b;
         if (a % b != 0 && a < 0) --q;  // toward minus infinity
         return makeInteger(q);
@@ -171,7 +175,7 @@ CellRef overDirect(Cell* x, Cell* y) {
 
 CellRef centDirect(Cell* x, Cell* y) {
     int64_t a, b;
-    if (smallInteger(x, a) && smallInteger(y, b) && b > 0) {
+    if (twoWide(x, y, a, b) && b > 0) {
         int64_t r = a % b;
         return makeInteger(r < 0 ? r + b : r);
     }

@@ -120,14 +120,14 @@ bool twoTexts(const Cell* x, const Cell* y, std::string_view& a, std::string_vie
 // literal atoms or two byte strings at once; null for anything else.
 CellRef lessDirect(Cell* x, Cell* y) {
     int64_t p, q;
-    if (smallInteger(x, p) && smallInteger(y, q)) return truth(p < q);
+    if (twoWide(x, y, p, q)) return truth(p < q);
     if (isReal(x) && isReal(y)) return truth(realValue(x) < realValue(y));
     std::string_view a, b;
     return twoTexts(x, y, a, b) ? truth(a < b) : CellRef();
 }
 CellRef gteqDirect(Cell* x, Cell* y) {
     int64_t p, q;
-    if (smallInteger(x, p) && smallInteger(y, q)) return truth(p >= q);
+    if (twoWide(x, y, p, q)) return truth(p >= q);
     if (isReal(x) && isReal(y)) return truth(realValue(x) >= realValue(y));
     std::string_view a, b;
     return twoTexts(x, y, a, b) ? truth(a >= b) : CellRef();
@@ -135,7 +135,7 @@ CellRef gteqDirect(Cell* x, Cell* y) {
 CellRef sameDirect(Cell* x, Cell* y) {
     int64_t p, q;
     if (x == y) return truth(true);
-    if (smallInteger(x, p) && smallInteger(y, q)) return truth(p == q);
+    if (twoWide(x, y, p, q)) return truth(p == q);
     if (isReal(x) && isReal(y)) return truth(realValue(x) == realValue(y));
     std::string_view a, b;
     return twoTexts(x, y, a, b) ? truth(a == b) : CellRef();
@@ -143,7 +143,7 @@ CellRef sameDirect(Cell* x, Cell* y) {
 CellRef diffDirect(Cell* x, Cell* y) {
     int64_t p, q;
     if (x == y) return truth(false);
-    if (smallInteger(x, p) && smallInteger(y, q)) return truth(p != q);
+    if (twoWide(x, y, p, q)) return truth(p != q);
     if (isReal(x) && isReal(y)) return truth(realValue(x) != realValue(y));
     std::string_view a, b;
     return twoTexts(x, y, a, b) ? truth(a != b) : CellRef();

@@ -79,6 +79,31 @@ inline bool smallInteger(const Cell* c, int64_t& out) {
     return true;
 }
 
+// The value of an integer numeral that fits in 64 bits: smallInteger's, or
+// that of a numeral of 19 digits read from its text (a random generator's
+// state, a hash). Whoever computes on it checks for overflow.
+inline bool wideInteger(const Cell* c, int64_t& out) {
+    if (smallInteger(c, out)) return true;
+    if (!rawIsAtom(c) || rawTextPending(c)) return false;
+    const char* t = rawBytes(c);
+    bool negative = t[0] == '0';  // a negative numeral starts with 0
+    if (negative) ++t;
+    if (t[0] < '1' || t[0] > '9') return false;
+    uint64_t v = 0;
+    int n = 0;
+    for (; t[n]; ++n) {
+        unsigned char d = static_cast<unsigned char>(t[n]);
+        if (n == 19 || d < '0' || d > '9') return false;
+        v = v * 10 + (d - '0');
+    }
+    if (n != 19 || v > static_cast<uint64_t>(INT64_MAX)) return false;
+    out = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+    return true;
+}
+inline bool twoWide(const Cell* x, const Cell* y, int64_t& a, int64_t& b) {
+    return wideInteger(x, a) && wideInteger(y, b);
+}
+
 // The most bytes a text made by repetition may hold; longer ones are "Z".
 constexpr size_t kMaxRepeatedText = size_t{1} << 28;
 
