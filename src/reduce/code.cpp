@@ -55,6 +55,12 @@ namespace {
 class Compiler {
 public:
     explicit Compiler(Code& code) : code_(code) { scope_ = code.scopes[0]; }
+    // The code is a closed lambda's: its first parameter may be the Y
+    // application that handed the lambda itself (Y g x = g (Y g) x).
+    void compilingLambda(Cell* lam) {
+        self_ = lam;
+        selfLetter_ = letterOf(rawRight(rawLeft(lam)));
+    }
 
     // The slots the free letters read.
     uint32_t slotsOf(uint32_t letters) const {
@@ -103,6 +109,11 @@ public:
             h = rawLeft(h);
         }
         std::reverse(args, args + m);
+        if (tail && self_ && m + 1 == code_.params && letterOf(h) == selfLetter_ &&
+            selfLetter_ >= 0 && scope_[selfLetter_] == 0) {
+            emitSelfCall(e, h, args, m, live);
+            return;
+        }
         if (m > 1 && gPairOk && rawIsAtom(h) && letterOf(h) >= 0 && scope_[letterOf(h)] >= 0 &&
             emitCase(h, args, m - 1, args[m - 1], tail, live, ctx))
             return;
@@ -338,6 +349,25 @@ private:
         emitApplication(e, args, 0, 2, tail, live);
         if (!tail) code_.ins[jump].target = static_cast<uint32_t>(code_.ins.size());
         return true;
+    }
+
+    // me(x, y) in tail position, me the first parameter: when it holds Y
+    // of this very lambda, Y hands the lambda itself again, so the
+    // arguments are evaluated and the code starts over on (me, x, y), as the
+    // generic call would have it; any other value takes the generic call
+    // that follows.
+    void emitSelfCall(Cell* e, Cell* h, Cell* const* args, int m, uint32_t live) {
+        emit(h, false, usesOf(args, 0, m));
+        Ins check = make(Op::SelfY);
+        check.cell = self_;
+        size_t at = code_.ins.size();
+        code_.ins.push_back(check);
+        for (int i = 0; i < m; ++i) emit(args[i], false, usesOf(args, i + 1, m));
+        Ins call = make(Op::TailSelf);
+        call.n = static_cast<uint8_t>(m + 1);
+        code_.ins.push_back(call);
+        code_.ins[at].target = static_cast<uint32_t>(code_.ins.size());
+        emitApplication(e, args, 0, m, true, live);
     }
 
     // A constructor's partial application: its arguments are evaluated left
@@ -627,6 +657,8 @@ private:
     }
 
     Code& code_;
+    Cell* self_ = nullptr;  // a closed lambda's own cell, see compilingLambda
+    int selfLetter_ = -1;
     bool inlining_ = false;
     int expansions_ = 0;
     bool noAliases_ = false;  // an inlined call's variable arguments get slots of their own
@@ -655,7 +687,7 @@ void checkPrelude() {
 // The code of a body under params leading lambdas over letters; the free
 // letters of captured (in the order of the alphabet) are the slots after the
 // parameters.
-Code* compileLambdas(const CellRef& whole, int params, uint32_t captured = 0) {
+Code* compileLambdas(const CellRef& whole, int params, uint32_t captured = 0, bool value = false) {
     checkPrelude();
     auto* code = new Code;
     code->body = whole;
@@ -674,6 +706,7 @@ Code* compileLambdas(const CellRef& whole, int params, uint32_t captured = 0) {
     code->scopes.push_back(scope);
     annotate(b);
     Compiler compiler(*code);
+    if (value && captured == 0) compiler.compilingLambda(code->body.get());
     code->entryDrop = ((uint32_t{1} << params) - 1) & ~compiler.uses(b);
     compiler.emit(b, true, 0);
     return code;
@@ -1018,7 +1051,7 @@ const Code* closureFrom(int* first, Cell* lam, Cell** captured) {
                 t.failed = true;
                 return nullptr;
             }
-            t.code = compileLambdas(t.lam, t.params, t.free);
+            t.code = compileLambdas(t.lam, t.params, t.free, true);
             t.code->lambda = true;
             ++gLambdaCodes;
         }
@@ -1060,7 +1093,7 @@ const Code* lambdaCode(Cell* lam, int k, Cell** captured) {
             // Codes still running after the cache let go of them are kept:
             // a deep recursion through fresh closures makes no more.
             if (gLambdaCodes >= kMostLambdaCodes || !smallBody(lam)) return nullptr;
-            e.code = compileLambdas(CellRef(lam), k);
+            e.code = compileLambdas(CellRef(lam), k, 0, true);
             e.code->lambda = true;
             ++gLambdaCodes;
         }

@@ -147,16 +147,21 @@ KILN_HOT void Machine::enterCode(const Code* code, uint32_t from, bool tail, Act
     if (tail) {
         for (uint32_t i = a->base; i < from; ++i)
             if (vals[i]) decRef(vals[i]);
-        std::copy(vals.begin() + from, vals.end(), vals.begin() + a->base);
+        // A few values: a loop, not a call of memmove.
+        for (uint32_t i = 0; i < n; ++i) vals[a->base + i] = vals[from + i];
         vals.shrink(a->base + n);
+        // Entered before the running code is left: a lambda's code the
+        // cache let go of goes when its last activation leaves it, and the
+        // two may be the same code.
+        codeEntered(code);
         codeLeft(a->code);
         a->code = code;
         a->pc = 0;
     } else {
         acts.push_back(Activation{code, 0, from, nullptr});
         a = &acts.back();
+        codeEntered(code);
     }
-    codeEntered(code);
     if (__builtin_expect(code->captures != 0, 0)) pushCaptured(code);
     vals.resize(a->base + code->slots);
     dropSlots(*a, code->entryDrop);
@@ -216,8 +221,8 @@ void Machine::run() {
                                  &&opCall, &&opTailCall, &&opReturn, &&opTailGeneral, &&opBranch,
                                  &&opJump, &&opBind, &&opApply, &&opGuard, &&opConstruct,
                                  &&opCase, &&opApplyArg, &&opApplyOne, &&opEnter, &&opSettle,
-                                 &&opSelect, &&opCaseList};
-    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::CaseList) + 1);
+                                 &&opSelect, &&opCaseList, &&opSelfY, &&opTailSelf};
+    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::TailSelf) + 1);
     Activation* a = &acts.back();
     const Ins* ins = a->code->ins.data();  // a's instructions, read again whenever a or its code changes
     for (;;) {
@@ -456,6 +461,21 @@ void Machine::run() {
                 x = CellRef::adopt(t);
                 k = atoms().I;
                 return;
+            }
+            opSelfY: {
+                Cell* v = vals.back();
+                if (!(rawIsPair(v) && rawRight(v) == in.cell && yApplied(v) && !gProfiling)) a->pc = in.target;
+                continue;
+            }
+            opTailSelf: {
+                // The steps of the generic call: one per argument, one for Y.
+                gStats.steps += in.n;
+                if (mustStop(budgetStart)) {
+                    outOfSteps = true;
+                    return;
+                }
+                enterCode(a->code, static_cast<uint32_t>(vals.size()) - in.n, true, a);
+                continue;
             }
             opCaseList: {
                 // K(V(h,t)) x (h\t\..) is the lambda's body on h and t, x

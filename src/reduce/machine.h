@@ -181,6 +181,8 @@ enum class Op : uint8_t {
                   // nested pairs, their field is the Apply's result and the code goes on at target
     CaseList,     // the value on top is a list's cell K(V(h,t)): h and t to slots target, target+1;
                   // otherwise go on at join, which applies it
+    SelfY,        // the value on top is Y of the running closed lambda (cell): go on; otherwise go on at target
+    TailSelf,     // the running code starts over on the n values on top
 };
 
 struct Ins {
