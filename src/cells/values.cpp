@@ -30,12 +30,6 @@ char numberClass(Cell* c) {
     return 'w';
 }
 
-double realValue(const Cell* c) {
-    double d;
-    std::memcpy(&d, rawText(c) + 1, 8);
-    return d;
-}
-
 void spineArguments(Cell* app, int n, Cell** out) {
     for (int i = n - 1; i >= 0; --i) {
         if (!rawIsPair(app)) assertionFailed("b", __LINE__);

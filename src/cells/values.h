@@ -2,6 +2,7 @@
 // on it (arithmetic, data and bridge families alike).
 #pragma once
 
+#include <cstring>
 #include <vector>
 
 #include "cells/cell.h"
@@ -17,7 +18,12 @@ inline char numberClass(const CellRef& c) { return numberClass(c.get()); }
 // byte first. makeReal stores the double as it is (NaN, infinities and
 // negative zero included); realValue reads it back.
 CellRef makeReal(double value);
-double realValue(const Cell* c);
+// A real's text is written when it is made, never pending.
+inline double realValue(const Cell* c) {
+    double d;
+    std::memcpy(&d, rawBytes(c) + 1, 8);
+    return d;
+}
 inline bool isReal(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == ' '; }
 
 // The arguments of a saturated application (... ((g a1) a2) ... an), in

@@ -267,7 +267,26 @@ void Machine::run() {
                         vals.shrink(vals.size() - 2);
                         decRef(x);
                         decRef(y);
-                        vals.push_back(result.release());
+                        Cell* r = result.release();
+                        const Ins& next = ins[a->pc];
+                        if (next.op == Op::Branch && rawIsAtom(r) && rawSecond(r) == 0) {
+                            // A comparison's truth value taken by the branch at once.
+                            if (rawFirst(r) == 'K') {
+                                ++gStats.steps;
+                                decRef(r);
+                                ++a->pc;
+                                dropSlots(*a, next.drop);
+                                continue;
+                            }
+                            if (rawFirst(r) == 'H') {
+                                ++gStats.steps;
+                                decRef(r);
+                                a->pc = next.target;
+                                dropSlots(*a, next.drop2);
+                                continue;
+                            }
+                        }
+                        vals.push_back(r);
                         continue;
                     }
                 }
