@@ -250,6 +250,16 @@ namespace {
 
 // A new atom with room for n text bytes and the NUL, its header set from
 // the first byte f; the text itself is the caller's to write.
+// The atom in the memory at base, of size class cls (0: malloc'd).
+[[gnu::always_inline]] inline Cell* atomAt(char* base, size_t cls, size_t n, unsigned char f) {
+    Cell* c = reinterpret_cast<Cell*>(base + 8);
+    *reinterpret_cast<uint64_t*>(base) = static_cast<uint64_t>(cls) << 56;
+    uint64_t h = hdr::kAtomBit | 1;  // the reference handed back
+    if (n > 0 && (isDigitByte(f) || f == '[') && n < hdr::kSpanLimit) h |= static_cast<uint64_t>(n) << hdr::kSpanShift;
+    c->header = h;
+    return c;
+}
+
 [[gnu::always_inline]] inline Cell* allocateAtom(size_t n, unsigned char f) {
     size_t bytes = 8 + sizeof(Cell) + n + 1;
     size_t cls = (bytes + 7) / 8;
@@ -262,12 +272,21 @@ namespace {
         cls = 0;
     }
     noteAlloc();
-    Cell* c = reinterpret_cast<Cell*>(base + 8);
-    *reinterpret_cast<uint64_t*>(base) = static_cast<uint64_t>(cls) << 56;
-    uint64_t h = hdr::kAtomBit | 1;  // the reference handed back
-    if (n > 0 && (isDigitByte(f) || f == '[') && n < hdr::kSpanLimit) h |= static_cast<uint64_t>(n) << hdr::kSpanShift;
-    c->header = h;
-    return c;
+    return atomAt(base, cls, n, f);
+}
+
+// A free cell of class cls when one is at hand and nothing is counted,
+// else null: the integers' common case, made without a call.
+[[gnu::always_inline]] inline char* freeCellAtHand(size_t cls) {
+#ifdef KILN_NO_POOL
+    (void)cls;
+    return nullptr;
+#else
+    FreeNode* n = gFree[cls];
+    if (!n || gCounting) return nullptr;
+    gFree[cls] = n->next;
+    return reinterpret_cast<char*>(n);
+#endif
 }
 
 }  // namespace
@@ -784,7 +803,48 @@ void annotatePair(Cell* c) { annotatePairAs<false>(c); }
 
 void annotateApplication(Cell* c) { annotatePairAs<true>(c); }
 
+namespace {
+[[gnu::noinline]] CellRef makeIntegerSlow(int64_t value);
+}
+
+// The common results of arithmetic from a free cell at hand, in a function
+// that calls nothing (so saves no registers); the rest in makeIntegerSlow.
 CellRef makeInteger(int64_t value) {
+    constexpr size_t kBase = 8 + sizeof(Cell) + 1 + 7;  // hidden word, header, NUL, rounding up
+    if (static_cast<uint64_t>(value) < 100) {
+        size_t n = value < 10 ? 1 : 2;
+        if (char* base = freeCellAtHand((kBase + n) / 8)) {
+            Cell* c = atomAt(base, (kBase + n) / 8, n, '1');
+            char* t = const_cast<char*>(rawBytes(c));
+            t[0] = kPairs[2 * value];
+            t[1] = kPairs[2 * value + 1];
+            if (n == 1) t[0] = t[1];
+            t[n] = 0;
+            setTop(c, 0x80 | arityField(1));
+            setSlot(c, (static_cast<uint64_t>(value) << 2) | 1);
+            return CellRef::adopt(c);
+        }
+    } else if (value >= 100 && value < kSmallLimit) {
+        uint64_t m = static_cast<uint64_t>(value);
+        unsigned guess = static_cast<unsigned>((64 - __builtin_clzll(m)) * 1233) >> 12;
+        size_t n = guess + 1 - (m < kPowers[guess] ? 1 : 0);
+        if (char* base = freeCellAtHand((kBase + n) / 8)) {
+            Cell* c = atomAt(base, (kBase + n) / 8, n, '1');
+            char* t = const_cast<char*>(rawBytes(c));
+            t[n] = 0;
+            setTop(c, 0x80 | arityField(1));
+            uint64_t top = leadingPair(m, n);
+            t[0] = kPairs[2 * top];
+            t[1] = kPairs[2 * top + 1];
+            setSlot(c, (static_cast<uint64_t>(value) << 2) | 1 | kPendingTag);
+            return CellRef::adopt(c);
+        }
+    }
+    return makeIntegerSlow(value);
+}
+
+namespace {
+CellRef makeIntegerSlow(int64_t value) {
     if (static_cast<uint64_t>(value) < 100) {
         // Counters and small results: one or two digits.
         size_t n = value < 10 ? 1 : 2;
@@ -824,6 +884,7 @@ CellRef makeInteger(int64_t value) {
     if (value < kSmallLimit && value >= -kSmallLimit) setSlot(c, (static_cast<uint64_t>(value) << 2) | 1);
     return CellRef::adopt(c);
 }
+}  // namespace
 
 CellRef makeReal(double value) {
     Cell* c = allocateAtom(9, ' ');
