@@ -60,6 +60,19 @@ CellRef makeByteString(std::string_view payload) {
 }
 
 std::string_view byteStringPayload(const Cell* c) {
+    if (rawIsAtom(c) && rawFirst(c) == '(') {
+        // The length digits read once, as the payload's bounds are found.
+        const char* t = rawText(c);
+        uint64_t n = 0;
+        for (size_t i = 1; i < 13; ++i) {
+            unsigned char ch = static_cast<unsigned char>(t[i]);
+            if (ch == ')') return {t + i + 1, n};
+            int v = gDigits.value[ch];
+            if (v < 0) assertionFailed("b", __LINE__);
+            n = n * 64 + static_cast<uint64_t>(v);
+        }
+        assertionFailed("b", __LINE__);
+    }
     std::string_view t = atomText(c);
     size_t close = t.find(')');
     if (close == std::string_view::npos) return {};
