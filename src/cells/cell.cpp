@@ -244,6 +244,11 @@ void freeCell(Cell* c) {
     }
 }
 
+void freePairShell(Cell* c) {
+    poolGive(c, kPairClass);
+    noteFree();
+}
+
 // ---- construction ---------------------------------------------------------
 
 namespace {

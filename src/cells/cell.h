@@ -83,6 +83,9 @@ inline bool rawAnnotated(const Cell* c) { return (rawTop(c) & 0x7F) != 0; }
 inline bool rawHasDataMark(const Cell* c) { return (rawTop(c) & 0x7F) == 0x40; }
 
 void freeCell(Cell* c);  // count reached zero
+// Gives back an unshared pair whose two parts the caller has taken over,
+// references and all: the parts are left as they are.
+void freePairShell(Cell* c);
 
 // Whether the one reference the caller holds is the only one: the cell may
 // then be changed or reused in place.

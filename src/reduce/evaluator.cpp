@@ -79,6 +79,31 @@ KILN_HOT Cell* selectField(Cell* f, Cell* s) {
     return isCapital(l, 'K') && isCapital(rawRight(f), 'K') ? rawRight(f) : nullptr;
 }
 
+// The head and tail of the list cell f = K(V(h,t)) (owned) into the slots
+// s0 and s1. An unshared cell gives them up as they are and only its three
+// pairs go; a shared one is let go of after its parts are counted again.
+[[gnu::noinline]] void splitList(Cell* f, Cell*& s0, Cell*& s1) {
+    Cell* p = rawRight(f);
+    Cell* q = rawLeft(p);
+    Cell* h = rawRight(q);
+    Cell* t = rawRight(p);
+    if (rawIsUnshared(f) && rawIsUnshared(p) && rawIsUnshared(q)) {
+        decRef(rawLeft(f));
+        decRef(rawLeft(q));
+        freePairShell(f);
+        freePairShell(p);
+        freePairShell(q);
+    } else {
+        incRef(h);
+        incRef(t);
+        decRef(f);
+    }
+    if (s0) decRef(s0);
+    s0 = h;
+    if (s1) decRef(s1);
+    s1 = t;
+}
+
 // The lambda ((\ p) body) at the head of v = ((lambda a1) .. aj), spine
 // being v's spine length j + 2 with head h; null when h is not "\".
 KILN_HOT Cell* spineLambda(Cell* v, Cell* h, int spine) {
@@ -504,15 +529,8 @@ void Machine::run() {
                 if (p && rawIsPair(p) && rawIsPair(rawLeft(p)) && isCapital(rawLeft(rawLeft(p)), 'V') &&
                     rawIsNormal(rawRight(rawLeft(p))) && rawIsNormal(rawRight(p))) {
                     ++gStats.steps;
-                    Cell* parts[2] = {rawRight(rawLeft(p)), rawRight(p)};
-                    for (int i = 0; i < 2; ++i) {
-                        incRef(parts[i]);
-                        Cell*& slot = vals[a->base + in.target + i];
-                        if (slot) decRef(slot);
-                        slot = parts[i];
-                    }
                     vals.pop_back();
-                    decRef(f);
+                    splitList(f, vals[a->base + in.target], vals[a->base + in.target + 1]);
                     dropSlots(*a, in.drop);
                     continue;
                 }
@@ -535,16 +553,9 @@ void Machine::run() {
                     Cell* p = rawIsPair(f) && isCapital(rawLeft(f), 'K') ? rawRight(f) : nullptr;
                     if (p && rawIsPair(p) && rawIsPair(rawLeft(p)) && isCapital(rawLeft(rawLeft(p)), 'V') &&
                         rawIsNormal(rawRight(rawLeft(p))) && rawIsNormal(rawRight(p))) {
-                        Cell* parts[2] = {rawRight(rawLeft(p)), rawRight(p)};
-                        for (int i = 0; i < 2; ++i) {
-                            incRef(parts[i]);
-                            Cell*& slot = vals[a->base + in.target + i];
-                            if (slot) decRef(slot);
-                            slot = parts[i];
-                        }
                         decRef(vals[from + 1]);
-                        decRef(f);
                         vals.shrink(from);
+                        splitList(f, vals[a->base + in.target], vals[a->base + in.target + 1]);
                         dropSlots(*a, in.drop);
                         continue;
                     }
