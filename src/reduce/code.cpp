@@ -190,6 +190,7 @@ public:
             in.cell = reached;
             in.handler = builtin ? r->handler : nullptr;
             in.direct = builtin && wants == 2 ? r->direct : nullptr;
+            if (in.direct) in.k = static_cast<uint8_t>(arithOf(r->name));
             in.callee = r;
             add(in, tail && builtin && last);
             if (!last) emitApplication(e, args, wants, m, tail, live);
@@ -767,6 +768,16 @@ bool takesLastStrictly(Cell* f) {
             return n == 2 && gComposeOk && !headIsConstructor(own[1]);
         default: return false;
     }
+}
+
+Arith arithOf(const std::string& builtin) {
+    static const std::pair<const char*, Arith> kNames[] = {
+        {"plus", Arith::Plus}, {"dash", Arith::Dash}, {"mult", Arith::Mult}, {"over", Arith::Over},
+        {"cent", Arith::Cent}, {"less", Arith::Less}, {"gteq", Arith::Gteq}, {"same", Arith::Same},
+        {"diff", Arith::Diff}};
+    for (const auto& [name, op] : kNames)
+        if (builtin == name) return op;
+    return Arith::None;
 }
 
 Code* compileDefinition(Resolution* r) {

@@ -1,5 +1,6 @@
 // The compiled evaluator: runs activations of compiled definitions on the
 // two deep stacks, and hands the graph engine whatever their code leaves to it.
+#include "cells/integers.h"
 #include "reduce/machine.h"
 #include "reduce/trace.h"
 
@@ -103,6 +104,41 @@ KILN_HOT Cell* selectField(Cell* f, Cell* s) {
     if (s1) decRef(s1);
     s1 = t;
 }
+
+// The value of a numeral that keeps its value beside its text, or of 0.
+KILN_HOT bool keptInteger(const Cell* c, int64_t& out) {
+    if (!rawIsAtom(c) || rawFirst(c) < '0' || rawFirst(c) > '9') return false;
+    if (keptSmall(c, out)) return true;
+    out = 0;
+    return rawFirst(c) == '0' && rawSecond(c) == 0;
+}
+
+// What plus, dash, mult, over and cent answer for two kept integers (each
+// under 2^53, so a sum or difference cannot overflow), or null where their
+// own code must: a product out of range, a divisor not positive.
+KILN_HOT Cell* arithmetic(Arith op, int64_t p, int64_t q) {
+    int64_t v;
+    switch (op) {
+        case Arith::Plus: v = p + q; break;
+        case Arith::Dash: v = p - q; break;
+        case Arith::Mult:
+            if (__builtin_mul_overflow(p, q, &v)) return nullptr;
+            break;
+        case Arith::Over:
+            if (q <= 0) return nullptr;
+            v = p / q;
+            if (p % q != 0 && p < 0) --v;  // toward minus infinity
+            break;
+        case Arith::Cent:
+            if (q <= 0) return nullptr;
+            v = p % q;
+            if (v < 0) v += q;
+            break;
+        default: return nullptr;
+    }
+    return makeInteger(v).release();
+}
+
 
 // The lambda ((\ p) body) at the head of v = ((lambda a1) .. aj), spine
 // being v's spine length j + 2 with head h; null when h is not "\".
@@ -287,6 +323,38 @@ void Machine::run() {
                     // Two small integers: the result without the application.
                     Cell* y = vals.back();
                     Cell* x = vals[vals.size() - 2];
+                    int64_t p, q;
+                    if (in.k && keptInteger(x, p) && keptInteger(y, q)) {
+                        Arith op = static_cast<Arith>(in.k);
+                        if (op >= Arith::Less) {
+                            const Ins& next = ins[a->pc];
+                            if (next.op == Op::Branch) {
+                                // The comparison decides the branch at once.
+                                bool holds = op == Arith::Less   ? p < q
+                                             : op == Arith::Gteq ? p >= q
+                                             : op == Arith::Same ? p == q
+                                                                 : p != q;
+                                ++gStats.steps;
+                                vals.shrink(vals.size() - 2);
+                                decRef(x);
+                                decRef(y);
+                                if (holds) {
+                                    ++a->pc;
+                                    dropSlots(*a, next.drop);
+                                } else {
+                                    a->pc = next.target;
+                                    dropSlots(*a, next.drop2);
+                                }
+                                continue;
+                            }
+                        } else if (Cell* r = arithmetic(op, p, q)) {
+                            vals.shrink(vals.size() - 2);
+                            decRef(x);
+                            decRef(y);
+                            vals.push_back(r);
+                            continue;
+                        }
+                    }
                     CellRef result = in.direct(x, y);
                     if (result) {
                         vals.shrink(vals.size() - 2);

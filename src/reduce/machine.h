@@ -185,10 +185,15 @@ enum class Op : uint8_t {
     TailSelf,     // the running code starts over on the n values on top
 };
 
+// The arithmetic and comparisons of the numbers family that the step loop
+// answers itself for two integers the numerals keep the value of.
+enum class Arith : uint8_t { None, Plus, Dash, Mult, Over, Cent, Less, Gteq, Same, Diff };
+Arith arithOf(const std::string& builtin);
+
 struct Ins {
     Op op;
     uint8_t n = 0;          // slot, or number of arguments
-    uint8_t k = 0;          // Case: the lambda's parameters, in slots target, target+1, ...
+    uint8_t k = 0;          // Case: the lambda's parameters, in slots target, target+1, ...; Builtin: its Arith
     uint16_t scope = 0;     // the letters' slots where the instruction stands
     uint32_t target = 0;    // Branch: the second branch; Jump: where to go on
     uint32_t join = 0;      // Branch not in tail position: the code after both branches; ApplyArg, ApplyOne: the application's first instruction
