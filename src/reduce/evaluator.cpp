@@ -1,6 +1,7 @@
 // The compiled evaluator: runs activations of compiled definitions on the
 // two deep stacks, and hands the graph engine whatever their code leaves to it.
 #include "cells/integers.h"
+#include "cells/values.h"
 #include "reduce/machine.h"
 #include "reduce/trace.h"
 
@@ -139,6 +140,24 @@ KILN_HOT Cell* arithmetic(Arith op, int64_t p, int64_t q) {
     return makeInteger(v).release();
 }
 
+
+// What plus, dash and mult answer for two reals; null for over and cent,
+// whose own code may watch for a negative divisor.
+KILN_HOT Cell* arithmetic(Arith op, double u, double v) {
+    switch (op) {
+        case Arith::Plus: return makeReal(u + v).release();
+        case Arith::Dash: return makeReal(u - v).release();
+        case Arith::Mult: return makeReal(u * v).release();
+        default: return nullptr;
+    }
+}
+
+// A comparison's answer, as its own code gives it (nothing is ordered
+// against a NaN, which differs from everything).
+template <typename T>
+KILN_HOT bool compares(Arith op, T p, T q) {
+    return op == Arith::Less ? p < q : op == Arith::Gteq ? p >= q : op == Arith::Same ? p == q : p != q;
+}
 
 // The lambda ((\ p) body) at the head of v = ((lambda a1) .. aj), spine
 // being v's spine length j + 2 with head h; null when h is not "\".
@@ -324,16 +343,22 @@ void Machine::run() {
                     Cell* y = vals.back();
                     Cell* x = vals[vals.size() - 2];
                     int64_t p, q;
-                    if (in.k && keptInteger(x, p) && keptInteger(y, q)) {
+                    double u, v;
+                    bool ints = in.k && keptInteger(x, p) && keptInteger(y, q);
+                    if (ints || (in.k && isReal(x) && isReal(y))) {
                         Arith op = static_cast<Arith>(in.k);
+                        if (!ints) {
+                            u = realValue(x);
+                            v = realValue(y);
+                        }
                         if (op >= Arith::Less) {
                             const Ins& next = ins[a->pc];
                             if (next.op == Op::Branch) {
                                 // The comparison decides the branch at once.
-                                bool holds = op == Arith::Less   ? p < q
-                                             : op == Arith::Gteq ? p >= q
-                                             : op == Arith::Same ? p == q
-                                                                 : p != q;
+                                // (One cell is the same as itself, a NaN too.)
+                                bool holds = x == y && op >= Arith::Same ? op == Arith::Same
+                                             : ints                      ? compares(op, p, q)
+                                                                         : compares(op, u, v);
                                 ++gStats.steps;
                                 vals.shrink(vals.size() - 2);
                                 decRef(x);
@@ -347,7 +372,7 @@ void Machine::run() {
                                 }
                                 continue;
                             }
-                        } else if (Cell* r = arithmetic(op, p, q)) {
+                        } else if (Cell* r = ints ? arithmetic(op, p, q) : arithmetic(op, u, v)) {
                             vals.shrink(vals.size() - 2);
                             decRef(x);
                             decRef(y);
