@@ -57,6 +57,14 @@ namespace {
 KILN_HOT bool isCapital(const Cell* c, char letter) {
     return rawIsAtom(c) && rawFirst(c) == static_cast<unsigned char>(letter) && rawSecond(c) == 0;
 }
+// Whether the atom may name a definition of the program: a name of two
+// or more characters from a to z and _ (a lambda's backslash, an
+// operator, a capital or a letter is let go at once).
+inline bool mayName(const Cell* h) {
+    unsigned char f = rawFirst(h);
+    return rawSecond(h) != 0 && ((f >= 'a' && f <= 'z') || f == '_');
+}
+
 // g when f is Y g and Y is the prelude's (Y a b = a (Y a) b), else null.
 KILN_HOT Cell* yApplied(Cell* f) {
     return gYOk && rawIsPair(f) && isCapital(rawLeft(f), 'Y') && !rawDataMark(f) ? rawRight(f) : nullptr;
@@ -1002,10 +1010,14 @@ Cell* Machine::contractPrelude(size_t from) {
             own[n++] = rawRight(h);
             h = rawLeft(h);
         }
-        if (!rawIsAtom(h) || rawSecond(h) != 0) break;
-        char c = static_cast<char>(rawFirst(h));
+        if (!rawIsAtom(h)) break;
+        char c = rawSecond(h) != 0 ? 0 : static_cast<char>(rawFirst(h));
         int need = c == 'K' ? 2 : c == 'V' ? 3 : (c == 'H' || c == 'I') ? 1 : 0;
-        if (need == 0 || n > need || n + static_cast<int>(pending.size()) < need) break;
+        if (need == 0) {
+            if (mayName(h) && contractSelect(f)) continue;
+            break;
+        }
+        if (n > need || n + static_cast<int>(pending.size()) < need) break;
         // The arguments in order: f's own (innermost first), then pending.
         Cell* take[3];
         for (int i = 0; i < need; ++i) {
@@ -1034,6 +1046,51 @@ Cell* Machine::contractPrelude(size_t from) {
         }
     }
     return f;
+}
+
+// A definition that selects one of its parameters (Scott-encoded data,
+// see Resolution::select), its partial application f (owned) given the
+// rest of its parameters from pending: f becomes the parameter selected
+// and pending the parameters it is given, followed by any arguments
+// beyond, as substituting its body would leave them. False, with nothing
+// changed, for anything else.
+bool Machine::contractSelect(Cell*& f) {
+    if (gProfiling) return false;
+    Cell* own[10];
+    int n = 0;
+    Cell* h = f;
+    while (rawIsPair(h) && n < 10 && !rawDataMark(h)) {
+        own[n++] = rawRight(h);
+        h = rawLeft(h);
+    }
+    if (!rawIsAtom(h) || !mayName(h)) return false;
+    Resolution* r = resolve(h);
+    if (r->kind != HeadKind::Defined || r->select < 0) return false;
+    int params = r->params;
+    if (n >= params || n + static_cast<int>(pending.size()) < params) return false;
+    // As entering the body would: a report names the definition entered last.
+    if (r->recorded) enteringDefinition(r->name);
+    Cell* take[10];
+    for (int i = 0; i < params; ++i) {
+        if (i < n) {
+            take[i] = own[n - 1 - i];
+            incRef(take[i]);
+        } else {
+            take[i] = pending.back();
+            pending.pop_back();
+        }
+    }
+    for (int j = r->selectArgs; j-- > 0;) {
+        Cell* v = take[r->selectFrom[j]];
+        if (v) incRef(v);
+        pending.push_back(v);
+    }
+    for (int i = 0; i < params; ++i)
+        if (i != r->select && take[i]) decRef(take[i]);
+    decRef(f);
+    f = take[r->select];
+    ++gStats.steps;
+    return true;
 }
 
 // f (owned) applied to the arguments pending holds, the next last, which

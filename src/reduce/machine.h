@@ -90,6 +90,12 @@ struct Resolution {
     bool nullary = false;
     bool recorded = false;            // entering it is recorded for traces
     int params = -1;                  // Defined: leading lambdas over letters (at most 10), else -1
+    // Defined: a body that applies one of the parameters to parameters, as
+    // Scott-encoded data does (tip\e\f\e, node\l\r\e\f\f(l,r)): that
+    // parameter's index, and the indices of those it is given; -1 else.
+    int8_t select = -1;
+    uint8_t selectArgs = 0;
+    uint8_t selectFrom[8] = {};
     std::string name;                 // the definition's key
     DefinitionTable::iterator entry;  // valid for Memo and Defined
     std::unique_ptr<Code, CodeDeleter> code;  // Defined with parameters: its compiled form, once made
@@ -334,6 +340,7 @@ struct Machine {
     }
     Cell* applyPending(Cell* f);
     Cell* contractPrelude(size_t from);
+    bool contractSelect(Cell*& f);
     // What applying a value to normal arguments did (callValue).
     enum class Applied { Value, Entered, Graph, Stopped };
     Applied callValue(Cell* f, bool tail, Activation*& a, Cell*& out);

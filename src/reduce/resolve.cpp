@@ -1,6 +1,7 @@
 // Head resolution: what a head atom means (a builtin, a definition, a
 // literal's family, ...), found once per text and epoch; and the checks that
 // the prelude's K, H, I, V and T are as the prelude defines them.
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
@@ -45,6 +46,33 @@ int leadingParameters(const Cell* body) {
     return n == 0 ? -1 : n;
 }
 
+// Whether the definition's body, under its parameters, is one parameter
+// applied to parameters: its data is then taken apart by contraction.
+void findSelection(Resolution& r) {
+    int index[26];
+    std::fill(index, index + 26, -1);
+    const Cell* body = r.entry->second.get();
+    for (int i = 0; i < r.params; ++i) {
+        index[letterOf(rawRight(rawLeft(body)))] = i;  // an inner one hides an outer
+        body = rawRight(body);
+    }
+    const Cell* args[8];
+    int n = 0;
+    while (rawIsPair(body) && n < 8) {
+        args[n++] = rawRight(body);
+        body = rawLeft(body);
+    }
+    int head = letterOf(body);
+    if (head < 0 || index[head] < 0) return;
+    for (int i = 0; i < n; ++i) {
+        int l = letterOf(args[i]);
+        if (l < 0 || index[l] < 0) return;
+        r.selectFrom[n - 1 - i] = static_cast<uint8_t>(index[l]);
+    }
+    r.select = static_cast<int8_t>(index[head]);
+    r.selectArgs = static_cast<uint8_t>(n);
+}
+
 void fillResolution(Resolution& r, std::string_view text) {
     r = Resolution();
     r.epoch = definitionsEpoch();
@@ -76,6 +104,7 @@ void fillResolution(Resolution& r, std::string_view text) {
                 r.nullary = nullaryNames().count(r.name) != 0;
                 r.recorded = recordedName(r.name);
                 r.params = leadingParameters(r.entry->second.get());
+                if (r.params > 0) findSelection(r);
             }
         }
     }
