@@ -16,7 +16,8 @@ redefinitions of prelude names, operators and builtins, run-time `load`,
 and constructor values, and output through `puts`, `putchar` and `fputc` in
 varying orders. They also use the everyday styles: closures (lambdas with
 free variables), partial applications, functions passed as parameters and
-returned, Scott-encoded lists taken apart by continuations, folds and maps
+returned, Scott-encoded lists taken apart by continuations (built from K and
+V, or by definitions that select a continuation, lists and trees), folds and maps
 given lambdas, tests joined by `&` and `|`, `Y` counting down, prelude
 combinators and operators redefined with their usual meaning, and `load`ed
 programs with definitions of their own that take functions. Definitions only call definitions made before them, and the
@@ -68,6 +69,13 @@ HELPERS = {
     "gfold": "gfold\\f\\acc\\l\\l(acc)(h\\t\\gfold(f,f(acc,h),t))",
     "gmapl": "gmapl\\f\\l\\l(K)(h\\t\\gcons(f(h),gmapl(f,t)))",
     "gkeep": "gkeep\\p\\l\\l(K)(h\\t\\p(h)?gcons(h,gkeep(p,t));gkeep(p,t))",
+    # Scott-encoded data made by definitions that select a continuation.
+    "gsnil": "gsnil\\n\\c\\n",
+    "gscons": "gscons\\h\\t\\n\\c\\c(h,t)",
+    "gssum": "gssum\\l\\l(0,h\\t\\h+gssum(t))",
+    "gsleaf": "gsleaf\\v\\e\\f\\e(v)",
+    "gsnode": "gsnode\\l\\r\\e\\f\\f(l,r)",
+    "gstotal": "gstotal\\t\\t(v\\v,l\\r\\gstotal(l)+gstotal(r))",
 }
 HELPER_NEEDS = {"gmapl": ["gcons"], "gkeep": ["gcons"]}
 # Prelude names redefined with their usual meaning (but evaluating their
@@ -273,6 +281,25 @@ class Gen:
             text = self.helper("gkeep") + "(" + self.function(env, d) + "," + text + ")"
         return text
 
+    def scott_defined(self, env, d):
+        """A list or tree of definitions that select a continuation, taken
+        apart by a helper or on the spot."""
+        r = self.r
+        if r.random() < 0.4:
+            def tree(depth):
+                if depth == 0 or r.random() < 0.3:
+                    return self.helper("gsleaf") + "(" + self.small(env) + ")"
+                return self.helper("gsnode") + "(" + tree(depth - 1) + "," + tree(depth - 1) + ")"
+            return self.helper("gstotal") + "(" + tree(3) + ")"
+        text = self.helper("gsnil")
+        for _ in range(r.randint(0, 4)):
+            text = self.helper("gscons") + "(" + self.small(env) + "," + text + ")"
+        if r.random() < 0.5:
+            return self.helper("gssum") + "(" + text + ")"
+        h, t = self.param(), self.param()
+        return ("(" + text + ")(" + self.small(env) + "," + h + "\\" + t + "\\" +
+                self.expr(env + [h, t], min(d, 1)) + ")")
+
     def styled(self, env, d):
         r = self.r
         k = r.random()
@@ -284,6 +311,8 @@ class Gen:
         if k < 0.38:
             return (self.helper("gflip") + "(" + r.choice(["plus", "dash", "less", "cats"]) + "," +
                     self.small(env) + "," + self.small(env) + ")")
+        if k < 0.6 and r.random() < 0.25:
+            return self.scott_defined(env, d)
         if k < 0.6:
             l = self.scott_list(env, d)
             pick = r.random()
