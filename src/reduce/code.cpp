@@ -50,6 +50,7 @@ bool walkFits(Cell* term, int most, bool plainOnly) {
 }  // namespace
 // A constant lambda of a compiled body: it gets code when first applied.
 void lambdaSeen(Cell* lam);
+bool isAccessor(Resolution* r);
 namespace {
 
 class Compiler {
@@ -184,6 +185,12 @@ public:
             bool builtin = r->kind == HeadKind::Builtin;
             bool last = wants == m;
             uint32_t after = (tail ? 0 : live) | usesOf(args, wants, m);
+            if (!last && r->kind == HeadKind::Defined && isAccessor(r) && emitInline(r, args, wants, false, after, ctx)) {
+                // An accessor's field applied to the arguments left over (a
+                // function kept in a record, then called).
+                emitApplication(e, args, wants, m, tail, live);
+                return;
+            }
             for (int i = 0; i < wants; ++i) emit(args[i], false, after | usesOf(args, i + 1, wants));
             Ins in = make(builtin ? Op::Builtin : tail && last ? Op::TailCall : Op::Call);
             in.n = static_cast<uint8_t>(wants);
@@ -768,6 +775,25 @@ bool takesLastStrictly(Cell* f) {
             return n == 2 && gComposeOk && !headIsConstructor(own[1]);
         default: return false;
     }
+}
+
+// Whether the definition's body is a parameter given only the selectors
+// K and H (m\m(H)(K)): inlined where its value is applied further, it
+// builds nothing that pending arguments could wait for.
+bool isAccessor(Resolution* r) {
+    const Cell* body = r->entry->second.get();
+    uint32_t params = 0;
+    for (int i = 0; i < r->params; ++i) {
+        params |= uint32_t{1} << letterOf(rawRight(rawLeft(body)));
+        body = rawRight(body);
+    }
+    int n = 0;
+    for (; rawIsPair(body); body = rawLeft(body), ++n) {
+        const Cell* s = rawRight(body);
+        if (!rawIsAtom(s) || rawSecond(s) != 0 || (rawFirst(s) != 'K' && rawFirst(s) != 'H')) return false;
+    }
+    int l = letterOf(body);
+    return n > 0 && l >= 0 && (params >> l & 1);
 }
 
 Arith arithOf(const std::string& builtin) {
