@@ -983,6 +983,21 @@ KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a, Cell* construct
 // with its arguments still to take in pending, the next last, and pops the
 // operands. A null operand stands for a lambda not yet built (Case): it is
 // moved about, never looked into.
+// The first count arguments of a function f with the n arguments own of
+// its spine (innermost first), then those pending holds, in order: f's own
+// counted again, pending's taken from it.
+[[gnu::always_inline]] inline void Machine::takeArguments(Cell* const* own, int n, int count, Cell** take) {
+    for (int i = 0; i < count; ++i) {
+        if (i < n) {
+            take[i] = own[n - 1 - i];
+            incRef(take[i]);
+        } else {
+            take[i] = pending.back();
+            pending.pop_back();
+        }
+    }
+}
+
 Cell* Machine::contractPrelude(size_t from) {
     Cell* f = vals[from];
     pending.clear();
@@ -1018,17 +1033,8 @@ Cell* Machine::contractPrelude(size_t from) {
             break;
         }
         if (n > need || n + static_cast<int>(pending.size()) < need) break;
-        // The arguments in order: f's own (innermost first), then pending.
         Cell* take[3];
-        for (int i = 0; i < need; ++i) {
-            if (i < n) {
-                take[i] = own[n - 1 - i];
-                incRef(take[i]);
-            } else {
-                take[i] = pending.back();
-                pending.pop_back();
-            }
-        }
+        takeArguments(own, n, need, take);
         decRef(f);
         if (c == 'K') {
             f = take[0];
@@ -1071,15 +1077,7 @@ bool Machine::contractSelect(Cell*& f) {
     // As entering the body would: a report names the definition entered last.
     if (r->recorded) enteringDefinition(r->name);
     Cell* take[10];
-    for (int i = 0; i < params; ++i) {
-        if (i < n) {
-            take[i] = own[n - 1 - i];
-            incRef(take[i]);
-        } else {
-            take[i] = pending.back();
-            pending.pop_back();
-        }
-    }
+    takeArguments(own, n, params, take);
     for (int j = r->selectArgs; j-- > 0;) {
         Cell* v = take[r->selectFrom[j]];
         if (v) incRef(v);

@@ -341,6 +341,7 @@ struct Machine {
     Cell* applyPending(Cell* f);
     Cell* contractPrelude(size_t from);
     bool contractSelect(Cell*& f);
+    void takeArguments(Cell* const* own, int n, int count, Cell** take);
     // What applying a value to normal arguments did (callValue).
     enum class Applied { Value, Entered, Graph, Stopped };
     Applied callValue(Cell* f, bool tail, Activation*& a, Cell*& out);
