@@ -364,9 +364,9 @@ void Machine::run() {
                             if (next.op == Op::Branch) {
                                 // The comparison decides the branch at once.
                                 // (One cell is the same as itself, a NaN too.)
-                                bool holds = x == y && op >= Arith::Same ? op == Arith::Same
-                                             : ints                      ? compares(op, p, q)
-                                                                         : compares(op, u, v);
+                                bool holds = ints                               ? compares(op, p, q)
+                                             : x == y && op >= Arith::Same ? op == Arith::Same
+                                                                                : compares(op, u, v);
                                 ++gStats.steps;
                                 vals.shrink(vals.size() - 2);
                                 decRef(x);
