@@ -253,8 +253,6 @@ void freePairShell(Cell* c) {
 
 namespace {
 
-// A new atom with room for n text bytes and the NUL, its header set from
-// the first byte f; the text itself is the caller's to write.
 // The atom in the memory at base, of size class cls (0: malloc'd).
 [[gnu::always_inline]] inline Cell* atomAt(char* base, size_t cls, size_t n, unsigned char f) {
     Cell* c = reinterpret_cast<Cell*>(base + 8);
@@ -265,6 +263,8 @@ namespace {
     return c;
 }
 
+// A new atom with room for n text bytes and the NUL, its header set from
+// the first byte f; the text itself is the caller's to write.
 [[gnu::always_inline]] inline Cell* allocateAtom(size_t n, unsigned char f) {
     size_t bytes = 8 + sizeof(Cell) + n + 1;
     size_t cls = (bytes + 7) / 8;
@@ -809,87 +809,83 @@ void annotatePair(Cell* c) { annotatePairAs<false>(c); }
 void annotateApplication(Cell* c) { annotatePairAs<true>(c); }
 
 namespace {
-[[gnu::noinline]] CellRef makeIntegerSlow(int64_t value);
+// The digits of m: log10 from the bit length, corrected by one comparison.
+[[gnu::always_inline]] inline size_t digitsOf(uint64_t m) {
+    unsigned guess = static_cast<unsigned>((64 - __builtin_clzll(m | 1)) * 1233) >> 12;
+    return m == 0 ? 1 : guess + 1 - (m < kPowers[guess] ? 1 : 0);
 }
 
-// The common results of arithmetic from a free cell at hand, in a function
-// that calls nothing (so saves no registers); the rest in makeIntegerSlow.
-CellRef makeInteger(int64_t value) {
-    constexpr size_t kBase = 8 + sizeof(Cell) + 1 + 7;  // hidden word, header, NUL, rounding up
-    if (static_cast<uint64_t>(value) < 100) {
-        size_t n = value < 10 ? 1 : 2;
-        if (char* base = freeCellAtHand((kBase + n) / 8)) {
-            Cell* c = atomAt(base, (kBase + n) / 8, n, '1');
-            char* t = const_cast<char*>(rawBytes(c));
-            t[0] = kPairs[2 * value];
-            t[1] = kPairs[2 * value + 1];
-            if (n == 1) t[0] = t[1];
-            t[n] = 0;
-            setTop(c, 0x80 | arityField(1));
-            setSlot(c, (static_cast<uint64_t>(value) << 2) | 1);
-            return CellRef::adopt(c);
-        }
-    } else if (value >= 100 && value < kSmallLimit) {
-        uint64_t m = static_cast<uint64_t>(value);
-        unsigned guess = static_cast<unsigned>((64 - __builtin_clzll(m)) * 1233) >> 12;
-        size_t n = guess + 1 - (m < kPowers[guess] ? 1 : 0);
-        if (char* base = freeCellAtHand((kBase + n) / 8)) {
-            Cell* c = atomAt(base, (kBase + n) / 8, n, '1');
-            char* t = const_cast<char*>(rawBytes(c));
-            t[n] = 0;
-            setTop(c, 0x80 | arityField(1));
-            uint64_t top = leadingPair(m, n);
-            t[0] = kPairs[2 * top];
-            t[1] = kPairs[2 * top + 1];
-            setSlot(c, (static_cast<uint64_t>(value) << 2) | 1 | kPendingTag);
-            return CellRef::adopt(c);
-        }
-    }
-    return makeIntegerSlow(value);
-}
-
-namespace {
-CellRef makeIntegerSlow(int64_t value) {
-    if (static_cast<uint64_t>(value) < 100) {
-        // Counters and small results: one or two digits.
-        size_t n = value < 10 ? 1 : 2;
-        Cell* c = allocateAtom(n, '1');
-        char* t = const_cast<char*>(rawBytes(c));
-        if (n == 1) {
-            t[0] = static_cast<char>('0' + value);
-        } else {
-            t[0] = kPairs[2 * value];
-            t[1] = kPairs[2 * value + 1];
-        }
+// Writes m, below 2^53 and of n digits, into the new numeral c, annotated
+// as data at once. Counters and small results get their one or two digits;
+// from 100 on, most results of arithmetic are only read by more
+// arithmetic: the first two digits now, for the kind tests, the rest when
+// read.
+template <bool Small>  // m < 100
+[[gnu::always_inline]] inline void fillInteger(Cell* c, uint64_t m, size_t n) {
+    char* t = const_cast<char*>(rawBytes(c));
+    setTop(c, 0x80 | arityField(1));
+    if (Small) {
+        t[0] = kPairs[2 * m];
+        t[1] = kPairs[2 * m + 1];
+        if (n == 1) t[0] = t[1];
         t[n] = 0;
-        setTop(c, 0x80 | arityField(1));  // annotated as data at once
-        setSlot(c, (static_cast<uint64_t>(value) << 2) | 1);
+        setSlot(c, (m << 2) | 1);
+        return;
+    }
+    uint64_t top = leadingPair(m, n);
+    t[0] = kPairs[2 * top];
+    t[1] = kPairs[2 * top + 1];
+    t[n] = 0;
+    setSlot(c, (m << 2) | 1 | kPendingTag);
+}
+
+// A negative or large value, or no free cell at hand.
+[[gnu::noinline]] CellRef makeIntegerSlow(int64_t value) {
+    if (value >= 0 && value < kSmallLimit) {
+        uint64_t m = static_cast<uint64_t>(value);
+        size_t n = digitsOf(m);
+        Cell* c = allocateAtom(n, '1');
+        if (m < 100)
+            fillInteger<true>(c, m, n);
+        else
+            fillInteger<false>(c, m, n);
         return CellRef::adopt(c);
     }
     uint64_t m = value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    // log10 from the bit length, corrected by one comparison.
-    unsigned guess = static_cast<unsigned>((64 - __builtin_clzll(m | 1)) * 1233) >> 12;
-    size_t digits = m == 0 ? 1 : guess + 1 - (m < kPowers[guess] ? 1 : 0);
-    size_t n = digits + (value < 0 ? 1 : 0);
+    size_t n = digitsOf(m) + (value < 0 ? 1 : 0);
     Cell* c = allocateAtom(n, '1');
     char* t = const_cast<char*>(rawBytes(c));
     t[n] = 0;
     setTop(c, 0x80 | arityField(1));  // annotated as data at once
-    if (value >= 100 && value < kSmallLimit) {
-        // Most results of arithmetic are only read by more arithmetic: the
-        // first two digits now, for the kind tests, the rest when read.
-        uint64_t top = leadingPair(m, digits);
-        t[0] = kPairs[2 * top];
-        t[1] = kPairs[2 * top + 1];
-        setSlot(c, (static_cast<uint64_t>(value) << 2) | 1 | kPendingTag);
-        return CellRef::adopt(c);
-    }
     writeSmall(t, m, n);
     if (value < 0) t[0] = '0';  // a negative numeral starts with 0
     if (value < kSmallLimit && value >= -kSmallLimit) setSlot(c, (static_cast<uint64_t>(value) << 2) | 1);
     return CellRef::adopt(c);
 }
 }  // namespace
+
+// The common results of arithmetic from a free cell at hand, in a function
+// that calls nothing (so saves no registers); the rest in makeIntegerSlow.
+CellRef makeInteger(int64_t value) {
+    constexpr size_t kBase = 8 + sizeof(Cell) + 1 + 7;  // hidden word, header, NUL, rounding up
+    uint64_t m = static_cast<uint64_t>(value);
+    if (m < 100) {
+        size_t n = m < 10 ? 1 : 2;
+        if (char* base = freeCellAtHand((kBase + n) / 8)) {
+            Cell* c = atomAt(base, (kBase + n) / 8, n, '1');
+            fillInteger<true>(c, m, n);
+            return CellRef::adopt(c);
+        }
+    } else if (value >= 100 && value < kSmallLimit) {
+        size_t n = digitsOf(m);
+        if (char* base = freeCellAtHand((kBase + n) / 8)) {
+            Cell* c = atomAt(base, (kBase + n) / 8, n, '1');
+            fillInteger<false>(c, m, n);
+            return CellRef::adopt(c);
+        }
+    }
+    return makeIntegerSlow(value);
+}
 
 CellRef makeReal(double value) {
     Cell* c = allocateAtom(9, ' ');

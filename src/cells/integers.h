@@ -43,6 +43,13 @@ inline bool isNonNegative(const CellRef& c) { return isNonNegative(c.get()); }
 void requireNumber(const Cell* c);  // asserting form of isNumber
 
 CellRef makeInteger(int64_t n);
+// Integer division rounding toward minus infinity, and the remainder that
+// goes with it, for a positive divisor q.
+inline int64_t floorQuotient(int64_t p, int64_t q) { return p / q - (p % q != 0 && p < 0 ? 1 : 0); }
+inline int64_t floorRemainder(int64_t p, int64_t q) {
+    int64_t r = p % q;
+    return r < 0 ? r + q : r;
+}
 CellRef formatDecimal(int64_t n);  // "%lld", for results never negative
 int64_t toInt64(const Cell* c);
 inline int64_t toInt64(const CellRef& c) { return toInt64(c.get()); }

@@ -163,11 +163,7 @@ CellRef multDirect(Cell* x, Cell* y) {
 // may be watched for) or of two reals.
 CellRef overDirect(Cell* x, Cell* y) {
     int64_t a, b;
-    if (twoWide(x, y, a, b) && b > 0) {
-        int64_t q = a / b;
-        if (a % b != 0 && a < 0) --q;  // toward minus infinity
-        return makeInteger(q);
-    }
+    if (twoWide(x, y, a, b) && b > 0) return makeInteger(floorQuotient(a, b));
     double u, v;
     if (twoReals(x, y, u, v) && !(gNumberTrapWatcher && v < 0)) return makeReal(u / v);
     return CellRef();
@@ -175,10 +171,7 @@ CellRef overDirect(Cell* x, Cell* y) {
 
 CellRef centDirect(Cell* x, Cell* y) {
     int64_t a, b;
-    if (twoWide(x, y, a, b) && b > 0) {
-        int64_t r = a % b;
-        return makeInteger(r < 0 ? r + b : r);
-    }
+    if (twoWide(x, y, a, b) && b > 0) return makeInteger(floorRemainder(a, b));
     double u, v;
     if (twoReals(x, y, u, v) && !(gNumberTrapWatcher && v < 0)) return makeReal(std::fmod(u, v));
     return CellRef();

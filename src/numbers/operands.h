@@ -45,6 +45,19 @@ inline CellRef truth(bool value) {
     return CellRef::adopt(c);
 }
 
+// The decimal digits at t, at most `most` of them, as a number: how many
+// were read, or -1 when there are more or a byte is not a digit.
+inline int readDigits(const char* t, int most, uint64_t& v) {
+    v = 0;
+    int n = 0;
+    for (; t[n]; ++n) {
+        unsigned char d = static_cast<unsigned char>(t[n]);
+        if (n == most || d < '0' || d > '9') return -1;
+        v = v * 10 + (d - '0');
+    }
+    return n;
+}
+
 // The value of a numeral atom of at most 18 digits, the common case the
 // arithmetic answers without going through big numbers. False for anything
 // else (longer numerals, fractions, chains, other kinds).
@@ -67,14 +80,9 @@ inline bool smallInteger(const Cell* c, int64_t& out) {
     } else if (f < '1' || f > '9') {
         return false;
     }
-    int64_t v = 0;
-    int n = 0;
-    for (; t[n]; ++n) {
-        unsigned char d = static_cast<unsigned char>(t[n]);
-        if (n == 18 || d < '0' || d > '9') return false;
-        v = v * 10 + (d - '0');
-    }
-    out = negative ? -v : v;
+    uint64_t v;
+    if (readDigits(t, 18, v) < 0) return false;
+    out = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
     keepSmall(c, out);
     return true;
 }
@@ -89,14 +97,8 @@ inline bool wideInteger(const Cell* c, int64_t& out) {
     bool negative = t[0] == '0';  // a negative numeral starts with 0
     if (negative) ++t;
     if (t[0] < '1' || t[0] > '9') return false;
-    uint64_t v = 0;
-    int n = 0;
-    for (; t[n]; ++n) {
-        unsigned char d = static_cast<unsigned char>(t[n]);
-        if (n == 19 || d < '0' || d > '9') return false;
-        v = v * 10 + (d - '0');
-    }
-    if (n != 19 || v > static_cast<uint64_t>(INT64_MAX)) return false;
+    uint64_t v;
+    if (readDigits(t, 19, v) != 19 || v > static_cast<uint64_t>(INT64_MAX)) return false;
     out = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
     return true;
 }

@@ -89,6 +89,14 @@ KILN_HOT Cell* selectField(Cell* f, Cell* s) {
     return isCapital(l, 'K') && isCapital(rawRight(f), 'K') ? rawRight(f) : nullptr;
 }
 
+// Whether f is a list's cell K(V(h,t)) with a normal head and tail.
+[[gnu::always_inline]] inline bool isListCell(Cell* f) {
+    if (!rawIsPair(f) || !isCapital(rawLeft(f), 'K')) return false;
+    Cell* p = rawRight(f);
+    return rawIsPair(p) && rawIsPair(rawLeft(p)) && isCapital(rawLeft(rawLeft(p)), 'V') &&
+           rawIsNormal(rawRight(rawLeft(p))) && rawIsNormal(rawRight(p));
+}
+
 // The head and tail of the list cell f = K(V(h,t)) (owned) into the slots
 // s0 and s1. An unshared cell gives them up as they are and only its three
 // pairs go; a shared one is let go of after its parts are counted again.
@@ -135,19 +143,16 @@ KILN_HOT Cell* arithmetic(Arith op, int64_t p, int64_t q) {
             break;
         case Arith::Over:
             if (q <= 0) return nullptr;
-            v = p / q;
-            if (p % q != 0 && p < 0) --v;  // toward minus infinity
+            v = floorQuotient(p, q);
             break;
         case Arith::Cent:
             if (q <= 0) return nullptr;
-            v = p % q;
-            if (v < 0) v += q;
+            v = floorRemainder(p, q);
             break;
         default: return nullptr;
     }
     return makeInteger(v).release();
 }
-
 
 // What plus, dash and mult answer for two reals; null for over and cent,
 // whose own code may watch for a negative divisor.
@@ -626,9 +631,7 @@ void Machine::run() {
                 // K(V(h,t)) x (h\t\..) is the lambda's body on h and t, x
                 // dropped unevaluated.
                 Cell* f = vals.back();
-                Cell* p = rawIsPair(f) && isCapital(rawLeft(f), 'K') ? rawRight(f) : nullptr;
-                if (p && rawIsPair(p) && rawIsPair(rawLeft(p)) && isCapital(rawLeft(rawLeft(p)), 'V') &&
-                    rawIsNormal(rawRight(rawLeft(p))) && rawIsNormal(rawRight(p))) {
+                if (isListCell(f)) {
                     ++gStats.steps;
                     vals.pop_back();
                     splitList(f, vals[a->base + in.target], vals[a->base + in.target + 1]);
@@ -651,9 +654,7 @@ void Machine::run() {
                     // lambda h\t\..: its head and tail, when normal, go to
                     // the lambda's slots at once.
                     Cell* f = vals[from];
-                    Cell* p = rawIsPair(f) && isCapital(rawLeft(f), 'K') ? rawRight(f) : nullptr;
-                    if (p && rawIsPair(p) && rawIsPair(rawLeft(p)) && isCapital(rawLeft(rawLeft(p)), 'V') &&
-                        rawIsNormal(rawRight(rawLeft(p))) && rawIsNormal(rawRight(p))) {
+                    if (isListCell(f)) {
                         decRef(vals[from + 1]);
                         vals.shrink(from);
                         splitList(f, vals[a->base + in.target], vals[a->base + in.target + 1]);
@@ -977,12 +978,6 @@ KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a, Cell* construct
 }
 
 
-// The value at vals[from] applied to the normal arguments above it. The
-// prelude's constructors K, H, I and V are contracted here as the graph
-// engine would, sharing the same cells. Answers the function reached (owned)
-// with its arguments still to take in pending, the next last, and pops the
-// operands. A null operand stands for a lambda not yet built (Case): it is
-// moved about, never looked into.
 // The first count arguments of a function f with the n arguments own of
 // its spine (innermost first), then those pending holds, in order: f's own
 // counted again, pending's taken from it.
@@ -998,6 +993,12 @@ KILN_HOT bool Machine::pendingArgumentsWait(const Activation& a, Cell* construct
     }
 }
 
+// The value at vals[from] applied to the normal arguments above it. The
+// prelude's constructors K, H, I and V are contracted here as the graph
+// engine would, sharing the same cells. Answers the function reached (owned)
+// with its arguments still to take in pending, the next last, and pops the
+// operands. A null operand stands for a lambda not yet built (Case): it is
+// moved about, never looked into.
 Cell* Machine::contractPrelude(size_t from) {
     Cell* f = vals[from];
     pending.clear();
