@@ -1,16 +1,6 @@
 #include "cells/cell.h"
 
 #include <malloc.h>
-#if defined(__SANITIZE_ADDRESS__)
-#define KILN_LEAK_CHECKED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KILN_LEAK_CHECKED 1
-#endif
-#endif
-#ifdef KILN_LEAK_CHECKED
-#include <sanitizer/lsan_interface.h>
-#endif
 #include <pthread.h>
 
 #include <cstdlib>
@@ -119,9 +109,26 @@ constexpr uint64_t kEscaped = 4;
 constexpr uint64_t kPendingTag = 2;
 constexpr int64_t kSmallLimit = int64_t{1} << 53;
 
+// A numeral's block is reached only through the atom's hidden word, where it
+// shares the word with the size class, so no leak checker sees the pointer;
+// every live block is also on one list, which keeps a numeral that lives
+// until exit (a literal of a definition) from looking like a leak.
 struct NumeralBlock {
     DecimalValue value;
+    NumeralBlock* prev = nullptr;
+    NumeralBlock* next = nullptr;
 };
+NumeralBlock* gBlocks = nullptr;
+
+void deleteBlock(NumeralBlock* b) {
+    if (!b) return;
+    if (b->prev)
+        b->prev->next = b->next;
+    else
+        gBlocks = b->next;
+    if (b->next) b->next->prev = b->prev;
+    delete b;
+}
 
 inline bool isDigitByte(unsigned char ch) { return ch >= '0' && ch <= '9'; }
 inline bool isNumeralAtom(const Cell* c) { return isDigitByte(static_cast<unsigned char>(rawBytes(c)[0])); }
@@ -185,7 +192,7 @@ inline void writeNumeral(char* t, size_t n, const DecimalValue& value) {
 
 void releaseKept(Cell* c) {
     if (!isNumeralAtom(c)) return;
-    delete blockOf(c);
+    deleteBlock(blockOf(c));
 }
 
 // A cell made before counting was switched on may be freed after it.
@@ -297,14 +304,10 @@ namespace {
 }  // namespace
 
 namespace {
-// A numeral's block is reached only through the atom's hidden word, where it
-// shares the word with the size class: the leak checker of the sanitizer
-// builds cannot see the pointer, so it is told the block is kept.
 NumeralBlock* newBlock(DecimalValue&& value) {
-    NumeralBlock* b = new NumeralBlock{std::move(value)};
-#ifdef KILN_LEAK_CHECKED
-    __lsan_ignore_object(b);
-#endif
+    NumeralBlock* b = new NumeralBlock{std::move(value), nullptr, gBlocks};
+    if (gBlocks) gBlocks->prev = b;
+    gBlocks = b;
     return b;
 }
 }  // namespace
@@ -445,7 +448,7 @@ void keepSmall(const Cell* numeral, int64_t value) {
 void escapeAtom(const Cell* atom) {
     if (!rawIsAtom(atom) || !isNumeralAtom(atom)) return;
     if (rawTextPending(atom)) materialiseText(atom);
-    delete blockOf(atom);
+    deleteBlock(blockOf(atom));
     setSlot(atom, kEscaped);
 }
 

@@ -866,7 +866,10 @@ struct Template {
     std::vector<MatchStep> steps;
 };
 std::unordered_set<const Cell*> gTextLambdas;
-std::vector<Template> gTemplates;
+// The templates live until the process ends, as the lambda cache does: the
+// codes in them stay reachable, and no destructor at exit frees a code that
+// an activation may still be running.
+std::vector<Template>& gTemplates = *new std::vector<Template>;
 std::vector<int> gTemplateIndex;  // open addressing by left part, -1: empty
 uint64_t gTextLambdasEpoch = 0;
 
@@ -1153,5 +1156,6 @@ void lambdaSeen(Cell* lam) {
 }
 
 void codeLeftSlow(Code* c) { deleteLambdaCode(c); }
+
 
 }  // namespace kiln::reduce
