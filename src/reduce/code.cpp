@@ -191,14 +191,17 @@ public:
                 emitApplication(e, args, wants, m, tail, live);
                 return;
             }
+            Arith arith = builtin && wants == 2 && r->direct ? arithOf(r->name) : Arith::None;
+            size_t fused = arith != Arith::None ? emitArith2(arith, args, after) : 0;
             for (int i = 0; i < wants; ++i) emit(args[i], false, after | usesOf(args, i + 1, wants));
             Ins in = make(builtin ? Op::Builtin : tail && last ? Op::TailCall : Op::Call);
             in.n = static_cast<uint8_t>(wants);
             in.cell = reached;
             in.handler = builtin ? r->handler : nullptr;
             in.direct = builtin && wants == 2 ? r->direct : nullptr;
-            if (in.direct) in.k = static_cast<uint8_t>(arithOf(r->name));
+            in.k = static_cast<uint8_t>(arith);
             in.callee = r;
+            if (fused) code_.ins[fused - 1].target = static_cast<uint32_t>(code_.ins.size() + 1);
             add(in, tail && builtin && last);
             if (!last) emitApplication(e, args, wants, m, tail, live);
             return;
@@ -217,22 +220,59 @@ public:
             emitApplication(e, args, 0, m, tail, live);
             return;
         }
+        if (m == 0 && r && r->kind == HeadKind::Defined && r->params < 0 && !r->nullary) {
+            // A constant's name: its value, once computed, is taken as it is.
+            Ins memo = make(Op::Memo);
+            memo.cell = e;
+            memo.target = static_cast<uint32_t>(code_.ins.size() + 2);
+            code_.ins.push_back(memo);
+        }
         Ins in = make(tail ? Op::TailGeneral : Op::General);
         in.cell = e;
         in.mask = rawFreeVariables(e);
         in.drop = uses(e) & ~live;
         code_.ins.push_back(in);
+        if (tail && code_.ins[code_.ins.size() - 2].op == Op::Memo) code_.ins.push_back(make(Op::Return));
     }
 
 private:
     Ins make(Op op) {
-        Ins in{op};
+        Ins in;
+        in.op = op;
         in.scope = scopeIndex_;
         return in;
     }
     void add(const Ins& in, bool thenReturn) {
         code_.ins.push_back(in);
         if (thenReturn) code_.ins.push_back(make(Op::Return));
+    }
+
+    // Arithmetic or a comparison on two operands that are each a slot or a
+    // constant atom: an Arith2 that reads them in place goes first. Answers
+    // its index + 1, or 0 when the operands are anything else.
+    size_t emitArith2(Arith arith, Cell* const* args, uint32_t after) {
+        Ins f = make(Op::Arith2);
+        f.k = static_cast<uint8_t>(arith);
+        for (int i = 0; i < 2; ++i) {
+            Cell* e = args[i];
+            int l = rawIsAtom(e) ? letterOf(e) : -1;
+            if (l >= 0 && scope_[l] >= 0) {
+                int s = scope_[l];
+                if (i == 0)
+                    f.n = static_cast<uint8_t>(s);
+                else
+                    f.join = static_cast<uint32_t>(s);
+                // The operand's last use: its slot is released after.
+                uint32_t later = after | (i == 0 ? uses(args[1]) : 0);
+                if (!(later >> s & 1)) f.drop |= uint32_t{1} << s;
+            } else if (rawIsAtom(e) && rawFreeVariables(e) == 0 && rawIsNormal(e)) {
+                (i == 0 ? f.cell : f.cell2) = e;
+            } else {
+                return 0;
+            }
+        }
+        code_.ins.push_back(f);
+        return code_.ins.size();
     }
 
     // A parameter's value applied to plain operands: the prelude's K, H, I

@@ -314,8 +314,9 @@ void Machine::run() {
                                  &&opCall, &&opTailCall, &&opReturn, &&opTailGeneral, &&opBranch,
                                  &&opJump, &&opBind, &&opApply, &&opGuard, &&opConstruct,
                                  &&opCase, &&opApplyArg, &&opApplyOne, &&opEnter, &&opSettle,
-                                 &&opSelect, &&opCaseList, &&opSelfY, &&opTailSelf};
-    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::TailSelf) + 1);
+                                 &&opSelect, &&opCaseList, &&opSelfY, &&opTailSelf,
+                                 &&opArith2, &&opMemo};
+    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::Memo) + 1);
     Activation* a = &acts.back();
     const Ins* ins = a->code->ins.data();  // a's instructions, read again whenever a or its code changes
     for (;;) {
@@ -627,6 +628,68 @@ void Machine::run() {
                 enterCode(a->code, static_cast<uint32_t>(vals.size()) - in.n, true, a);
                 continue;
             }
+            opArith2: {
+                // What the Builtin after the operands answers in the loop,
+                // read where they stand; anything else goes on to them.
+                if (gCallState.mode != TraceMode::Off) continue;
+                Cell* x = in.cell ? in.cell : vals[a->base + in.n];
+                Cell* y = in.cell2 ? in.cell2 : vals[a->base + in.join];
+                Arith op = static_cast<Arith>(in.k);
+                int64_t p, q;
+                double u = 0, v = 0;
+                bool ints = keptInteger(x, p) && keptInteger(y, q);
+                if (!ints) {
+                    if (!isReal(x) || !isReal(y)) continue;
+                    u = realValue(x);
+                    v = realValue(y);
+                }
+                if (op >= Arith::Less) {
+                    bool holds = ints                          ? compares(op, p, q)
+                                 : x == y && op >= Arith::Same ? op == Arith::Same
+                                                               : compares(op, u, v);
+                    ++gStats.steps;
+                    dropSlots(*a, in.drop);
+                    const Ins& next = ins[in.target];
+                    if (next.op != Op::Branch) {
+                        // The truth value, the same atom the builtin answers.
+                        Cell* t = (holds ? atoms().K : atoms().H).get();
+                        incRef(t);
+                        vals.push_back(t);
+                        a->pc = in.target;
+                        continue;
+                    }
+                    ++gStats.steps;
+                    if (holds) {
+                        a->pc = in.target + 1;
+                        dropSlots(*a, next.drop);
+                    } else {
+                        a->pc = next.target;
+                        dropSlots(*a, next.drop2);
+                    }
+                    continue;
+                }
+                Cell* r = ints ? arithmetic(op, p, q) : arithmetic(op, u, v);
+                if (!r) continue;
+                ++gStats.steps;
+                dropSlots(*a, in.drop);
+                vals.push_back(r);
+                a->pc = in.target;
+                continue;
+            }
+            opMemo: {
+                // The graph engine answers a constant's name by its value
+                // once computed; a profiled run counts it there.
+                Resolution* r = resolve(in.cell);
+                if (r->kind != HeadKind::Defined || r->params >= 0 || r->nullary || gProfiling) continue;
+                Cell* v = r->entry->second.get();
+                if (!rawIsNormal(v)) continue;
+                ++gStats.steps;
+                if (r->recorded) enteringDefinition(r->name);
+                incRef(v);
+                vals.push_back(v);
+                a->pc = in.target;
+                continue;
+            }
             opCaseList: {
                 // K(V(h,t)) x (h\t\..) is the lambda's body on h and t, x
                 // dropped unevaluated.
@@ -743,13 +806,13 @@ void Machine::run() {
             opBranch: {
                 ++gStats.steps;
                 Cell* c = vals.back();
-                if (atomIs(c, "K")) {
+                if (isCapital(c, 'K')) {
                     vals.pop_back();
                     decRef(c);
                     dropSlots(*a, in.drop);
                     continue;
                 }
-                if (atomIs(c, "H")) {
+                if (isCapital(c, 'H')) {
                     vals.pop_back();
                     decRef(c);
                     a->pc = in.target;

@@ -189,6 +189,11 @@ enum class Op : uint8_t {
                   // otherwise go on at join, which applies it
     SelfY,        // the value on top is Y of the running closed lambda (cell): go on; otherwise go on at target
     TailSelf,     // the running code starts over on the n values on top
+    Arith2,       // before the two operands of a Builtin the loop may answer itself (k: its Arith), each a
+                  // slot (n, join) or a constant (cell, cell2): its result without pushing them, dropping
+                  // slots drop, then go on at target
+    Memo,         // before the General of a constant's name (cell): when its value is computed, that value
+                  // goes on top and the code goes on at target
 };
 
 // The arithmetic and comparisons of the numbers family that the step loop
@@ -200,21 +205,31 @@ struct Ins {
     Op op;
     uint8_t n = 0;          // slot, or number of arguments
     uint8_t k = 0;          // Case: the lambda's parameters, in slots target, target+1, ...; Builtin: its Arith
+    bool tail = false;      // Branch: in tail position
     uint16_t scope = 0;     // the letters' slots where the instruction stands
     uint32_t target = 0;    // Branch: the second branch; Jump: where to go on
-    uint32_t join = 0;      // Branch not in tail position: the code after both branches; ApplyArg, ApplyOne: the application's first instruction
-    bool tail = false;      // Branch: in tail position
+    uint32_t join = 0;      // Branch not in tail position: the code after both branches; ApplyArg, ApplyOne: the
+                            // application's first instruction; Arith2: the second operand's slot
     uint32_t mask = 0;      // free letters of cell
-    uint32_t mask2 = 0;     // free letters of cell2
     uint32_t drop = 0;      // slots released after the instruction (Branch: on the first branch)
     uint32_t drop2 = 0;     // Branch: slots released on the second branch
-    uint32_t drop3 = 0;     // Branch: slots released when the graph engine takes both branches
     Cell* cell = nullptr;   // Const, General: the subterm; Builtin, Call: the head; Branch: first branch
-    Cell* cell2 = nullptr;  // Branch: second branch
-    Handler handler = nullptr;
-    Direct2 direct = nullptr;      // Builtin: its direct form, tried first
+    // Fields no kind uses together share their place: the instructions
+    // stay 64 bytes.
+    union {
+        Direct2 direct = nullptr;  // Builtin: its direct form, tried first
+        Cell* cell2;               // Branch: second branch; Arith2: the second operand, a constant
+    };
+    union {
+        Handler handler = nullptr;  // Builtin
+        struct {
+            uint32_t mask2;  // Branch: free letters of cell2
+            uint32_t drop3;  // Branch: slots released when the graph engine takes both branches
+        };
+    };
     Resolution* callee = nullptr;  // Call, TailCall: the definition; Builtin: the builtin
 };
+static_assert(sizeof(Ins) == 64);
 
 using Scope = std::array<int8_t, 26>;  // slot of each letter, -1 for none
 
