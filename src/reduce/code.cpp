@@ -135,6 +135,9 @@ public:
             emitApplication(e, args, 0, m, tail, live);
             return;
         }
+        if (m > 2 && rawIsAtom(h) && rawFirst(h) == '\\' && rawSecond(h) == 0 && letterOf(args[0]) >= 0 &&
+            emitLambdaApplied(e, args, m, tail, live, ctx))
+            return;
         if (m > 2 && rawIsAtom(h) && rawFirst(h) == '\\' && rawSecond(h) == 0 && letterOf(args[0]) >= 0) {
             // A lambda applied where it is written: the lambda's value, then
             // the application.
@@ -179,12 +182,20 @@ public:
         // A constructor takes its arguments unevaluated: left to the graph engine.
         if (r && headIsConstructor(reached)) r = nullptr;
         int wants = !r ? -1 : r->kind == HeadKind::Builtin ? r->arity : r->kind == HeadKind::Defined ? r->params : -1;
+        if (r && r->kind == HeadKind::Defined && wants == m && emitSelection(r, args, m, tail, live, ctx)) return;
         if (r && r->kind == HeadKind::Defined && wants == m && emitInline(r, args, m, tail, live, ctx)) return;
         if (wants > 0 && wants <= m) {
             // A call, and then its value applied to the arguments left over.
             bool builtin = r->kind == HeadKind::Builtin;
             bool last = wants == m;
             uint32_t after = (tail ? 0 : live) | usesOf(args, wants, m);
+            if (m - wants >= 2 && r->kind == HeadKind::Defined && shapeOf(args[m - 1]) == 'u') {
+                // The call's value taken apart by a lambda written last
+                // (`pair(i, 1)(0)(a\b\...)`), as a parameter's is.
+                Cell* call = e;
+                for (int i = wants; i < m; ++i) call = rawLeft(call);
+                if (emitCase(call, args + wants, m - wants - 1, args[m - 1], tail, live, ctx)) return;
+            }
             if (!last && r->kind == HeadKind::Defined && isAccessor(r) && emitInline(r, args, wants, false, after, ctx)) {
                 // An accessor's field applied to the arguments left over (a
                 // function kept in a record, then called).
@@ -320,7 +331,7 @@ private:
         }
         if (k == 0 || shapeOf(b) == 'u' || code_.slots + k > 32) return false;
         for (int i = 0; i < n; ++i)
-            if (!isPlainOperand(args[i], scope_)) return false;
+            if (!isPlainOperand(args[i], scope_) && !isPlainConstruction(args[i])) return false;
         uint32_t after = tail ? 0 : live;
         uint32_t ul = uses(lam);
         for (int i = -1; i < n; ++i) {
@@ -354,6 +365,23 @@ private:
         scope_ = saved;
         scopeIndex_ = savedIndex;
         return true;
+    }
+
+    // A partial application of a definition to plain operands (a tree's
+    // `node(w, tip, tip)` handed to a case): building it has no effect, so
+    // it may be built before the value taken apart shows whether it is
+    // wanted.
+    bool isPlainConstruction(Cell* e) const {
+        Cell* h = e;
+        int m = 0;
+        for (; rawIsPair(h) && m < 16; ++m) {
+            if (!isPlainOperand(rawRight(h), scope_)) return false;
+            h = rawLeft(h);
+        }
+        if (m == 0 || rawIsPair(h) || letterOf(h) >= 0) return false;
+        Cell* reached = nullptr;
+        Resolution* r = resolveAlias(h, &reached);
+        return r && r->kind == HeadKind::Defined && r->params > m;
     }
 
     // l(x)(h\t\...) with x computed: a list's cell K(V(h,t)) drops x
@@ -632,6 +660,74 @@ private:
             code_.ins[jump].target = static_cast<uint32_t>(code_.ins.size());
             code_.ins[at].join = static_cast<uint32_t>(code_.ins.size());
         }
+    }
+
+    // A Scott-encoded value made and taken apart at once (`pair(i, 1)(0)(a\b\...)`
+    // with `pair\a\b\e\f\f(a, b)`): the definition's body with the
+    // arguments in place, all of them plain or lambdas written here, so
+    // that the lambda it selects is applied where it is written.
+    bool emitSelection(Resolution* r, Cell* const* args, int m, bool tail, uint32_t live, Ctx ctx) {
+        if (r->select < 0 || gProfiling || expansions_ >= 16 || shapeOf(args[r->select]) != 'u') return false;
+        for (int i = 0; i < m; ++i)
+            if (!isPlainOperand(args[i], scope_) && shapeOf(args[i]) != 'u') return false;
+        Cell* t = expandCombinator(r, args, m);
+        if (!t) return false;
+        code_.held.push_back(CellRef::adopt(t));
+        if (r->recorded) {
+            Ins enter = make(Op::Enter);
+            enter.callee = r;
+            code_.ins.push_back(enter);
+        }
+        ++expansions_;
+        emit(t, tail, live, ctx);
+        --expansions_;
+        return true;
+    }
+
+    // A lambda applied where it is written to as many plain operands as it
+    // has parameters, as a combinator's body with its arguments in place
+    // leaves it (`(a\b\a<b ? x ; y)(i)(1)`): the parameters are slots
+    // holding the operands and the body runs here, without the lambda.
+    bool emitLambdaApplied(Cell* e, Cell* const* args, int m, bool tail, uint32_t live, Ctx ctx) {
+        int n = m - 2;
+        if (gProfiling || code_.slots + n > 32) return false;
+        for (int i = 2; i < m; ++i)
+            if (!isPlainOperand(args[i], scope_)) return false;
+        Cell* lam = e;
+        for (int i = 2; i < m; ++i) lam = rawLeft(lam);
+        int letters[16];
+        Cell* body = lam;
+        for (int j = 0; j < n; ++j) {
+            if (shapeOf(body) != 'u' || (letters[j] = letterOf(rawRight(rawLeft(body)))) < 0) return false;
+            body = rawRight(body);
+        }
+        uint32_t after = tail ? 0 : live;
+        uint32_t outer = uses(lam);
+        Scope inner = scope_;
+        int first = code_.slots;
+        for (int j = 0; j < n; ++j) {
+            emit(args[2 + j], false, after | outer | usesOf(args, 3 + j, m));
+            inner[letters[j]] = static_cast<int8_t>(first + j);
+        }
+        code_.slots += n;
+        Scope saved = scope_;
+        uint16_t savedIndex = scopeIndex_;
+        scope_ = inner;
+        scopeIndex_ = static_cast<uint16_t>(code_.scopes.size());
+        code_.scopes.push_back(scope_);
+        uint32_t read = uses(body);
+        for (int j = n; j-- > 0;) {
+            Ins in = make(Op::Bind);
+            in.n = static_cast<uint8_t>(first + j);
+            // A parameter the body never reads (or a later one of the same
+            // letter hides) is released at once.
+            if (!(read >> (first + j) & 1)) in.drop = uint32_t{1} << (first + j);
+            code_.ins.push_back(in);
+        }
+        emit(body, tail, after, ctx);
+        scope_ = saved;
+        scopeIndex_ = savedIndex;
+        return true;
     }
 
     // (((\{ p) v) body): v is evaluated, as the argument of ((\ p) body)
