@@ -24,6 +24,12 @@ bool toReal(const Cell* c, char cls, double& out) {
         return true;
     }
     if (cls == 'i') {
+        // Converting the integer is rounded as reading its decimal text is.
+        int64_t v;
+        if (smallInteger(c, v)) {
+            out = static_cast<double>(v);
+            return true;
+        }
         std::string text;
         if (!numeralOf(c, text)) return false;
         if (text.size() > 1 && text[0] == '0') text[0] = '-';

@@ -865,6 +865,11 @@ struct LambdaEntry {
     Cell* cell = nullptr;  // counted
     Code* code = nullptr;
     uint32_t uses = 0;  // applications of a closure from its template's code
+    // A closure's template code and its captured values (parts of the cell,
+    // held through it) once matched, when they are few: the next
+    // applications need no match.
+    const Code* closure = nullptr;
+    Cell* captured[4] = {};
 };
 constexpr size_t kLambdaEntries = 512;
 LambdaEntry gLambdas[kLambdaEntries];
@@ -1257,6 +1262,23 @@ const Code* closureCode(Cell* lam, Cell** captured) {
 // template's code.
 constexpr uint32_t kOwnCodeAfter = 8;
 
+namespace {
+// The closure's template code, kept by its entry (which names lam) for the
+// next applications when its captured values are few.
+const Code* matchClosure(LambdaEntry& e, Cell* lam, Cell** captured) {
+    if (e.closure) {
+        std::copy(e.captured, e.captured + e.closure->captures, captured);
+        return e.closure;
+    }
+    const Code* c = closureCode(lam, captured);
+    if (c && c->captures <= 4) {
+        e.closure = c;
+        std::copy(captured, captured + c->captures, e.captured);
+    }
+    return c;
+}
+}  // namespace
+
 const Code* lambdaCode(Cell* lam, int k, Cell** captured) {
     LambdaEntry& e = lambdaEntry(lam);
     if (e.cell != lam && isTextLambda(lam)) claimEntry(e, lam);
@@ -1264,7 +1286,7 @@ const Code* lambdaCode(Cell* lam, int k, Cell** captured) {
         if (!e.code) {
             if (e.uses < kOwnCodeAfter) {
                 ++e.uses;
-                if (const Code* c = closureCode(lam, captured)) return c;
+                if (const Code* c = matchClosure(e, lam, captured)) return c;
             }
             // Codes still running after the cache let go of them are kept:
             // a deep recursion through fresh closures makes no more.
@@ -1275,10 +1297,9 @@ const Code* lambdaCode(Cell* lam, int k, Cell** captured) {
         }
         return e.code;
     }
-    const Code* c = closureCode(lam, captured);
     claimEntry(e, lam);
     e.uses = 1;
-    return c;
+    return matchClosure(e, lam, captured);
 }
 
 Code* lambdaCodeKept(const Cell* lam) {

@@ -875,7 +875,8 @@ const Code* Machine::gatheredLambda(uint32_t at, bool tail) {
         g = f;
     if (!rawIsPair(g) || !rawIsPair(rawLeft(g)) || !spineLambda(g, rawLeft(rawLeft(g)), 2)) return nullptr;
     const Code* code = lambdaCodeKept(g);
-    if (!code && (code = closureOf(g)) && static_cast<uint32_t>(code->params) != given) {
+    int k = code ? 0 : lambdaParameters(g);
+    if (!code && k > 0 && (code = lambdaOf(g, k)) && static_cast<uint32_t>(code->params) != given) {
         releaseCaptured();
         return nullptr;
     }
