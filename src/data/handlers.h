@@ -29,6 +29,8 @@ CellRef copyBuiltin(CellRef app);
 
 // Indexing, slicing, replacing.
 CellRef lookBuiltin(CellRef app);
+// look on its two arguments, without the application (a direct form).
+CellRef lookDirect(Cell* index, Cell* x);
 CellRef intoBuiltin(CellRef app);
 CellRef corkBuiltin(CellRef app);
 

@@ -99,9 +99,12 @@ char replacementByte(Cell* v) {
 CellRef lookBuiltin(CellRef app) {
     Cell* args[2];
     spineArguments(app.get(), 2, args);
+    return lookDirect(args[0], args[1]);
+}
+
+CellRef lookDirect(Cell* index, Cell* x) {
     int64_t k;
-    if (!readIndex(args[0], k)) return undefined();
-    Cell* x = args[1];
+    if (!readIndex(index, k)) return undefined();
     switch (numberClass(x)) {
         case 'a': {
             std::string_view p = byteStringPayload(x);

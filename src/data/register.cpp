@@ -20,6 +20,7 @@ void registerData(Registry& r) {
     r.bind("cats", 2, catsBuiltin);
     r.bind("copy", 2, copyBuiltin);
     r.bind("look", 2, lookBuiltin);
+    r.bindDirect("look", lookDirect);
     r.bind("into", 3, intoBuiltin);
     r.bind("cork", 3, corkBuiltin);
     r.bind("lord", 1, lordBuiltin);
