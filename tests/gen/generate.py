@@ -76,8 +76,13 @@ HELPERS = {
     "gsleaf": "gsleaf\\v\\e\\f\\e(v)",
     "gsnode": "gsnode\\l\\r\\e\\f\\f(l,r)",
     "gstotal": "gstotal\\t\\t(v\\v,l\\r\\gstotal(l)+gstotal(r))",
+    # A tree rebuilt by a case whose operand is a partial application.
+    "gsleafplus": "gsleafplus\\w\\v\\gsleaf(w+v)",
+    "gsgrow": "gsgrow\\w\\t\\t(gsleafplus(w))(l\\r\\gsnode(gsgrow(w,l),gsgrow(w,r)))",
+    "gspair": "gspair\\a\\b\\e\\f\\f(a,b)",
 }
-HELPER_NEEDS = {"gmapl": ["gcons"], "gkeep": ["gcons"]}
+HELPER_NEEDS = {"gmapl": ["gcons"], "gkeep": ["gcons"], "gsleafplus": ["gsleaf"],
+                "gsgrow": ["gsleafplus", "gsleaf", "gsnode"]}
 # Prelude names redefined with their usual meaning (but evaluating their
 # arguments, as every definition does).
 FAITHFUL = ["B\\f\\g\\v\\f(g(v))", "C\\f\\a\\b\\f(b,a)", "T\\a\\f\\f(a)",
@@ -290,7 +295,21 @@ class Gen:
                 if depth == 0 or r.random() < 0.3:
                     return self.helper("gsleaf") + "(" + self.small(env) + ")"
                 return self.helper("gsnode") + "(" + tree(depth - 1) + "," + tree(depth - 1) + ")"
-            return self.helper("gstotal") + "(" + tree(3) + ")"
+            k = r.random()
+            if k < 0.3:
+                return self.helper("gstotal") + "(" + tree(3) + ")"
+            grown = self.helper("gsgrow") + "(" + self.small(env) + "," + tree(3) + ")"
+            if k < 0.7:
+                return self.helper("gstotal") + "(" + grown + ")"
+            # A call's value taken apart on the spot.
+            a, b = self.param(), self.param()
+            return ("(" + grown + ")(" + self.param_lambda(env) + "," + a + "\\" + b + "\\" +
+                    self.helper("gstotal") + "(" + a + ")+" + self.expr(env + [a, b], min(d, 1)) + ")")
+        if r.random() < 0.2:
+            # A pair made and taken apart at once by a lambda written there.
+            a, b = self.param(), self.param()
+            return (self.helper("gspair") + "(" + self.small(env) + "," + self.small(env) + ")(0)(" +
+                    a + "\\" + b + "\\" + self.expr(env + [a, b], min(d, 1)) + ")")
         text = self.helper("gsnil")
         for _ in range(r.randint(0, 4)):
             text = self.helper("gscons") + "(" + self.small(env) + "," + text + ")"
@@ -299,6 +318,11 @@ class Gen:
         h, t = self.param(), self.param()
         return ("(" + text + ")(" + self.small(env) + "," + h + "\\" + t + "\\" +
                 self.expr(env + [h, t], min(d, 1)) + ")")
+
+    def param_lambda(self, env):
+        """A lambda of one parameter over small operands."""
+        v = self.param()
+        return v + "\\" + v + "*" + self.small(env) + "+" + self.small(env)
 
     def styled(self, env, d):
         r = self.r
