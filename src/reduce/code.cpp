@@ -231,19 +231,20 @@ public:
             emitApplication(e, args, 0, m, tail, live);
             return;
         }
-        if (m == 0 && r && r->kind == HeadKind::Defined && r->params < 0 && !r->nullary) {
+        bool memo = m == 0 && r && r->kind == HeadKind::Defined && r->params < 0 && !r->nullary;
+        if (memo) {
             // A constant's name: its value, once computed, is taken as it is.
-            Ins memo = make(Op::Memo);
-            memo.cell = e;
-            memo.target = static_cast<uint32_t>(code_.ins.size() + 2);
-            code_.ins.push_back(memo);
+            Ins first = make(Op::Memo);
+            first.cell = e;
+            first.target = static_cast<uint32_t>(code_.ins.size() + 2);
+            code_.ins.push_back(first);
         }
         Ins in = make(tail ? Op::TailGeneral : Op::General);
         in.cell = e;
         in.mask = rawFreeVariables(e);
         in.drop = uses(e) & ~live;
         code_.ins.push_back(in);
-        if (tail && code_.ins[code_.ins.size() - 2].op == Op::Memo) code_.ins.push_back(make(Op::Return));
+        if (tail && memo) code_.ins.push_back(make(Op::Return));
     }
 
 private:
