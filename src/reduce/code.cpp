@@ -135,10 +135,8 @@ public:
             emitApplication(e, args, 0, m, tail, live);
             return;
         }
-        if (m > 2 && rawIsAtom(h) && rawFirst(h) == '\\' && rawSecond(h) == 0 && letterOf(args[0]) >= 0 &&
-            emitLambdaApplied(e, args, m, tail, live, ctx))
-            return;
         if (m > 2 && rawIsAtom(h) && rawFirst(h) == '\\' && rawSecond(h) == 0 && letterOf(args[0]) >= 0) {
+            if (emitLambdaApplied(e, args, m, tail, live, ctx)) return;
             // A lambda applied where it is written: the lambda's value, then
             // the application.
             Cell* lam = e;
@@ -558,12 +556,7 @@ private:
             code_.ins.push_back(b);
         }
         code_.held.emplace_back(r->entry->second);
-        if (r->recorded) {
-            // Reports name the definition entered last, as after a call.
-            Ins enter = make(Op::Enter);
-            enter.callee = r;
-            code_.ins.push_back(enter);
-        }
+        emitEnter(r);
         inlining_ = true;
         emit(body, tail, after, ctx);
         inlining_ = false;
@@ -663,6 +656,15 @@ private:
         }
     }
 
+    // A body compiled into its caller: reports name the definition entered
+    // last, as after a call.
+    void emitEnter(Resolution* r) {
+        if (!r->recorded) return;
+        Ins enter = make(Op::Enter);
+        enter.callee = r;
+        code_.ins.push_back(enter);
+    }
+
     // A Scott-encoded value made and taken apart at once (`pair(i, 1)(0)(a\b\...)`
     // with `pair\a\b\e\f\f(a, b)`): the definition's body with the
     // arguments in place, all of them plain or lambdas written here, so
@@ -674,11 +676,7 @@ private:
         Cell* t = expandCombinator(r, args, m);
         if (!t) return false;
         code_.held.push_back(CellRef::adopt(t));
-        if (r->recorded) {
-            Ins enter = make(Op::Enter);
-            enter.callee = r;
-            code_.ins.push_back(enter);
-        }
+        emitEnter(r);
         ++expansions_;
         emit(t, tail, live, ctx);
         --expansions_;
@@ -1314,6 +1312,5 @@ void lambdaSeen(Cell* lam) {
 }
 
 void codeLeftSlow(Code* c) { deleteLambdaCode(c); }
-
 
 }  // namespace kiln::reduce
