@@ -890,6 +890,26 @@ CellRef makeInteger(int64_t value) {
     return makeIntegerSlow(value);
 }
 
+// Arithmetic's result written over an operand the caller alone holds, when
+// nothing else is kept with it and the new text fits its cell: a counter
+// or an accumulator goes on in one cell instead of a new one per step.
+bool refillInteger(Cell* c, int64_t value) {
+    constexpr size_t kBase = 8 + sizeof(Cell) + 1 + 7;
+    if (!rawIsUnshared(c) || !rawIsAtom(c) || !(slotOf(c) & 1) || value < 0 || value >= kSmallLimit)
+        return false;
+    uint64_t m = static_cast<uint64_t>(value);
+    size_t n = m < 10 ? 1 : m < 100 ? 2 : digitsOf(m);
+    size_t cls = (kBase + n) / 8;
+    if ((hiddenWord(c) >> 56) != cls) return false;
+    char* base = reinterpret_cast<char*>(c) - 8;
+    atomAt(base, cls, n, '1');
+    if (m < 100)
+        fillInteger<true>(c, m, n);
+    else
+        fillInteger<false>(c, m, n);
+    return true;
+}
+
 CellRef makeReal(double value) {
     Cell* c = allocateAtom(9, ' ');
     char* t = const_cast<char*>(rawBytes(c));

@@ -43,6 +43,9 @@ inline bool isNonNegative(const CellRef& c) { return isNonNegative(c.get()); }
 void requireNumber(const Cell* c);  // asserting form of isNumber
 
 CellRef makeInteger(int64_t n);
+// Rewrites the numeral c, which the caller alone holds and which keeps a
+// small value, as the numeral of n when its cell has room (else false).
+bool refillInteger(Cell* c, int64_t n);
 // Integer division rounding toward minus infinity, and the remainder that
 // goes with it, for a positive divisor q.
 inline int64_t floorQuotient(int64_t p, int64_t q) { return p / q - (p % q != 0 && p < 0 ? 1 : 0); }

@@ -25,6 +25,14 @@ inline double realValue(const Cell* c) {
     return d;
 }
 inline bool isReal(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == ' '; }
+// Rewrites the real c, which the caller alone holds and whose bytes were
+// never handed out by address, as value (else false).
+inline bool refillReal(Cell* c, double value) {
+    uint64_t hidden = *reinterpret_cast<const uint64_t*>(reinterpret_cast<const char*>(c) - 8);
+    if (!rawIsUnshared(c) || !isReal(c) || (hidden << 8) != 0) return false;
+    std::memcpy(const_cast<char*>(rawBytes(c)) + 1, &value, 8);
+    return true;
+}
 
 // The arguments of a saturated application (... ((g a1) a2) ... an), in
 // source order, as borrowed pointers: out[0] = a1 ... out[n-1] = an.

@@ -1256,6 +1256,24 @@ const Code* closureCode(Cell* lam, Cell** captured) {
     return closureFrom(templateChain(left, nullptr), lam, captured);
 }
 
+const Cell* sourceLambda(Cell* lam) {
+    if (!rawIsPair(lam)) return nullptr;
+    if (isTextLambda(lam)) return lam;
+    const Cell* left = rawLeft(lam);
+    for (const Cell* head : {headOf(lam), static_cast<const Cell*>(nullptr)})
+        for (int i = *templateChain(left, head); i >= 0; i = gTemplates[i].next) {
+            Template& t = gTemplates[i];
+            if (!t.walked) {
+                t.walked = true;
+                t.failed = !walkTemplate(t);
+            }
+            Cell* vals[26];
+            for (uint32_t m = t.free; m; m &= m - 1) vals[__builtin_ctz(m)] = nullptr;
+            if (!t.failed && madeFrom(t, lam, vals)) return t.lam.get();
+        }
+    return nullptr;
+}
+
 // A closure applied again and again gets code of its own, with its
 // captured values as constants, after this many applications from its
 // template's code.

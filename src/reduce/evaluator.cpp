@@ -133,7 +133,10 @@ KILN_HOT bool keptInteger(const Cell* c, int64_t& out) {
 // What plus, dash, mult, over and cent answer for two kept integers (each
 // under 2^53, so a sum or difference cannot overflow), or null where their
 // own code must: a product out of range, a divisor not positive.
-KILN_HOT Cell* arithmetic(Arith op, int64_t p, int64_t q) {
+// The result is written over x or y where the caller's reference to it
+// is the only one (reuse says which may be: bit 0 x, bit 1 y), and that
+// operand's reference becomes the result's; reused says which was.
+KILN_HOT Cell* arithmetic(Arith op, int64_t p, int64_t q, Cell* x, Cell* y, unsigned reuse, unsigned& reused) {
     int64_t v;
     switch (op) {
         case Arith::Plus: v = p + q; break;
@@ -151,18 +154,39 @@ KILN_HOT Cell* arithmetic(Arith op, int64_t p, int64_t q) {
             break;
         default: return nullptr;
     }
+    if ((reuse & 1) && refillInteger(x, v)) {
+        reused = 1;
+        return x;
+    }
+    if ((reuse & 2) && x != y && refillInteger(y, v)) {
+        reused = 2;
+        return y;
+    }
+    reused = 0;
     return makeInteger(v).release();
 }
 
-// What plus, dash and mult answer for two reals; null for over and cent,
-// whose own code may watch for a negative divisor.
-KILN_HOT Cell* arithmetic(Arith op, double u, double v) {
+// What plus, dash and mult answer for two reals, reusing an operand as
+// above; null for over and cent, whose own code may watch for a negative
+// divisor.
+KILN_HOT Cell* arithmetic(Arith op, double u, double v, Cell* x, Cell* y, unsigned reuse, unsigned& reused) {
+    double w;
     switch (op) {
-        case Arith::Plus: return makeReal(u + v).release();
-        case Arith::Dash: return makeReal(u - v).release();
-        case Arith::Mult: return makeReal(u * v).release();
+        case Arith::Plus: w = u + v; break;
+        case Arith::Dash: w = u - v; break;
+        case Arith::Mult: w = u * v; break;
         default: return nullptr;
     }
+    if ((reuse & 1) && refillReal(x, w)) {
+        reused = 1;
+        return x;
+    }
+    if ((reuse & 2) && x != y && refillReal(y, w)) {
+        reused = 2;
+        return y;
+    }
+    reused = 0;
+    return makeReal(w).release();
 }
 
 // A comparison's answer, as its own code gives it (nothing is ordered
@@ -386,10 +410,11 @@ void Machine::run() {
                                 }
                                 continue;
                             }
-                        } else if (Cell* r = ints ? arithmetic(op, p, q) : arithmetic(op, u, v)) {
+                        } else if (unsigned reused; Cell* r = ints ? arithmetic(op, p, q, x, y, 3, reused)
+                                                                  : arithmetic(op, u, v, x, y, 3, reused)) {
                             vals.shrink(vals.size() - 2);
-                            decRef(x);
-                            decRef(y);
+                            if (reused != 1) decRef(x);
+                            if (reused != 2) decRef(y);
                             vals.push_back(r);
                             continue;
                         }
@@ -668,9 +693,14 @@ void Machine::run() {
                     }
                     continue;
                 }
-                Cell* r = ints ? arithmetic(op, p, q) : arithmetic(op, u, v);
+                // A slot read for the last time may take the result.
+                unsigned reuse = (!in.cell && (in.drop >> in.n & 1) ? 1 : 0) |
+                                 (!in.cell2 && (in.drop >> in.join & 1) ? 2 : 0);
+                unsigned reused;
+                Cell* r = ints ? arithmetic(op, p, q, x, y, reuse, reused) : arithmetic(op, u, v, x, y, reuse, reused);
                 if (!r) continue;
                 ++gStats.steps;
+                if (reused) vals[a->base + (reused == 1 ? in.n : in.join)] = nullptr;
                 dropSlots(*a, in.drop);
                 vals.push_back(r);
                 a->pc = in.target;

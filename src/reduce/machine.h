@@ -279,6 +279,9 @@ Code* lambdaCodeKept(const Cell* lam);
 // slot order); null when lam was not made so, or a value is not closed
 // and normal.
 const Code* closureCode(Cell* lam, Cell** captured);
+// The lambda written in the definitions that lam is, or that substitution
+// made lam from; null when none is found.
+const Cell* sourceLambda(Cell* lam);
 // The leading parameters of a lambda cell, at most 8 (0: not a lambda).
 int lambdaParameters(const Cell* lam);
 // A lambda code's activation began or ended.

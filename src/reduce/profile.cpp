@@ -63,7 +63,9 @@ bool gEvaluating = false;
 
 std::unordered_map<const Resolution*, std::pair<uint64_t, uint32_t>> gDefinitionRows;  // epoch, row
 std::unordered_map<std::string, uint32_t> gRowsByName;
-std::unordered_map<const Cell*, uint32_t> gLambdaRows;  // the (\ p) cell of each lambda seen
+// By the lambda of the definitions a lambda value is or was made from, or
+// else by its (\ p) cell, which lambdas over the same letter may share.
+std::unordered_map<const Cell*, uint32_t> gLambdaRows;
 std::unordered_map<const Cell*, std::string> gLambdaNames;
 size_t gIndexedDefinitions = static_cast<size_t>(-1);
 uint64_t gIndexedEpoch = 0;
@@ -128,9 +130,10 @@ void enterRow(uint32_t row, bool tail, const Cell* k, size_t depth) {
     push(row, k, depth);
 }
 
-// The lambdas of every definition by their (\ p) cell: the definition's
-// name, the letter and the place among the body's lambdas, left to right
-// (the definition's own parameters are not counted).
+// The lambdas of every definition by their cell and by their (\ p) cell:
+// the definition's name, the letter and the place among the body's
+// lambdas, left to right (the definition's own parameters are not
+// counted).
 void indexLambdas() {
     DefinitionTable& defs = definitionTable();
     gIndexedDefinitions = defs.size();
@@ -143,7 +146,10 @@ void indexLambdas() {
         std::string owner = key.empty() ? "[main]" : key;
         // The main expression's own lambda is the main expression's entry.
         for (; b && shapeOf(const_cast<Cell*>(b)) == 'u'; b = rawRight(b))
-            if (key.empty()) gLambdaNames.emplace(rawLeft(b), owner);
+            if (key.empty()) {
+                gLambdaNames.emplace(b, owner);
+                gLambdaNames.emplace(rawLeft(b), owner);
+            }
         if (!b) continue;
         int count = 0;
         work.assign(1, b);
@@ -155,7 +161,9 @@ void indexLambdas() {
                 const Cell* lp = rawLeft(c);
                 const Cell* p = rawRight(lp);
                 std::string letter = rawIsAtom(p) ? std::string(rawText(p)) : "?";
-                gLambdaNames.emplace(lp, owner + " \\" + letter + "#" + std::to_string(++count));
+                std::string name = owner + " \\" + letter + "#" + std::to_string(++count);
+                gLambdaNames.emplace(c, name);
+                gLambdaNames.emplace(lp, std::move(name));
             }
             work.push_back(rawRight(c));
             work.push_back(rawLeft(c));
@@ -163,12 +171,13 @@ void indexLambdas() {
     }
 }
 
-std::string lambdaName(const Cell* lp) {
-    auto it = gLambdaNames.find(lp);
+// The name of a lambda of the definitions, by its cell or its (\ p) cell.
+std::string lambdaName(const Cell* key) {
+    auto it = gLambdaNames.find(key);
     if (it == gLambdaNames.end() &&
         (definitionTable().size() != gIndexedDefinitions || definitionsEpoch() != gIndexedEpoch)) {
         indexLambdas();
-        it = gLambdaNames.find(lp);
+        it = gLambdaNames.find(key);
     }
     return it == gLambdaNames.end() ? std::string("[lambda]") : it->second;
 }
@@ -206,7 +215,9 @@ void profileCallSlow(const Resolution* r, bool tail, const Cell* k, size_t depth
 }
 
 void profileLambdaSlow(const Cell* application, const Cell* k, size_t depth) {
-    const Cell* lp = rawLeft(rawLeft(application));
+    Cell* lam = rawLeft(application);
+    const Cell* lp = sourceLambda(lam);
+    if (!lp) lp = rawLeft(lam);
     auto it = gLambdaRows.find(lp);
     uint32_t row;
     if (it != gLambdaRows.end() && gIndexedEpoch == definitionsEpoch()) {
