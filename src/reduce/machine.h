@@ -261,6 +261,14 @@ extern bool gComposeOk;  // B a b c = a (b c), C a b c = a c b and T a b = b a a
 // once: it may then be evaluated first, as a strict function's is.
 bool takesLastStrictly(Cell* f);
 
+// The code of a body under params leading lambdas over letters; the free
+// letters of captured (in the order of the alphabet) are the slots after
+// the parameters; value: the body is a lambda value's.
+Code* compileLambdas(const CellRef& whole, int params, uint32_t captured = 0, bool value = false);
+// Whether the term has at most `most` cells, counted along every path
+// (shared parts as often as they are reached), within a walk 64 deep;
+// plainOnly: and neither lambdas nor bindings.
+bool walkFits(Cell* term, int most, bool plainOnly);
 // The compiled form of a definition with parameters, made on first use.
 Code* compileDefinition(Resolution* r);
 inline Code* codeOf(Resolution* r) { return r->code ? r->code.get() : compileDefinition(r); }
