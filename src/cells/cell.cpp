@@ -755,10 +755,7 @@ void annotateAtom(Cell* c) {
     setTop(c, atomBit | arityField(1));
 }
 
-// Plain: c's left part marks no lambda or binding, which need not be
-// looked for.
-template <bool Plain>
-void annotatePairAs(Cell* c) {
+void annotatePair(Cell* c) {
     Cell* L = rawLeft(c);
     Cell* R = rawRight(c);
     if (!rawAnnotated(L)) annotate(L);
@@ -780,7 +777,7 @@ void annotatePairAs(Cell* c) {
     }
     unsigned top = arityField(arity);
     // Lambda node ((\ x) body).
-    if (!Plain && rawIsPair(L) && atomStarts(rawLeft(L), '\\')) {
+    if (rawIsPair(L) && atomStarts(rawLeft(L), '\\')) {
         setTop(c, top);
         setSpan(c, varsOf(R) & ~varsOf(L));
         return;
@@ -794,9 +791,9 @@ void annotatePairAs(Cell* c) {
         redex = (R->header & hdr::kRedexBit) != 0 || annotatedArity(R) < 1;
     if (redex) top |= 0x40;
     uint32_t span;
-    if (!Plain && rawIsPair(L) && atomStarts(rawLeft(L), '{')) {
+    if (rawIsPair(L) && atomStarts(rawLeft(L), '{')) {
         span = varsOf(R);
-    } else if (!Plain && rawIsPair(L) && rawIsPair(rawLeft(L)) && atomStarts(rawLeft(rawLeft(L)), '{')) {
+    } else if (rawIsPair(L) && rawIsPair(rawLeft(L)) && atomStarts(rawLeft(rawLeft(L)), '{')) {
         span = (varsOf(R) & ~varsOf(rawRight(rawLeft(L)))) | varsOf(L);
     } else {
         span = varsOf(L) | varsOf(R);
@@ -805,11 +802,37 @@ void annotatePairAs(Cell* c) {
     setSpan(c, span);
 }
 
-void annotatePair(Cell* c) { annotatePairAs<false>(c); }
 
 }  // namespace
 
-void annotateApplication(Cell* c) { annotatePairAs<true>(c); }
+void annotateApplication(Cell* c) {
+    Cell* L = rawLeft(c);
+    Cell* R = rawRight(c);
+    if (!rawAnnotated(L)) annotate(L);
+    if (!rawAnnotated(R)) annotate(R);
+    uint64_t hl = L->header, hr = R->header;
+    bool dl = ((hl >> 56) & 0x7F) == 0x40, dr = ((hr >> 56) & 0x7F) == 0x40;
+    if (dl && dr) {
+        uint64_t sl = rawSpan(L), sr = rawSpan(R);
+        uint64_t span = (sl >= 2 && sr >= 2 && sl + sr < hdr::kSpanLimit) ? sl + sr : 0;
+        c->header = (c->header & ~(uint64_t{0xFF} << 56) & ~hdr::kSpanMask) | (uint64_t{0x40} << 56) |
+                    (span << hdr::kSpanShift);
+        return;
+    }
+    // Both parts closed: no free letters, so the span is 0. An arity in
+    // the field stays in its range: 11 and those below -50 are kept, any
+    // other goes down by one.
+    int arity = 0;
+    if (!dl) {
+        int la = static_cast<int>((hl >> hdr::kArityShift) & 0x3F) - hdr::kArityBias;
+        arity = (la == 11 || la < -50) ? la : la - 1;
+    }
+    bool redex = (!dl && (hl & hdr::kRedexBit)) ||
+                 (!dr && ((hr & hdr::kRedexBit) ||
+                          static_cast<int>((hr >> hdr::kArityShift) & 0x3F) - hdr::kArityBias < 1));
+    uint64_t top = static_cast<uint64_t>(arity + hdr::kArityBias) | (redex ? 0x40 : 0);
+    c->header = (c->header & ~(uint64_t{0xFF} << 56) & ~hdr::kSpanMask) | (top << 56);
+}
 
 namespace {
 // The digits of m: log10 from the bit length, corrected by one comparison.

@@ -223,9 +223,9 @@ bool isDefinableName(std::string_view text);
 
 void annotate(Cell* c);
 inline void annotate(const CellRef& c) { annotate(c.get()); }
-// Annotates a new pair whose left part is an atom, or an application headed
-// by one, that marks no lambda or binding (its parts first, when they are
-// not yet): what annotate would do, with less to test.
+// Annotates a new pair of two closed parts whose left part is an atom, or
+// an application headed by one, that marks no lambda or binding (its parts
+// first, when they are not yet): what annotate would do, with less to test.
 void annotateApplication(Cell* c);
 
 inline int rawArityOf(Cell* c) {

@@ -177,6 +177,7 @@ TEST_F(CellsTest, AnnotatesApplicationsLambdasAndBindings) {
 // annotateApplication answers what annotate does for the pairs a
 // constructor's partial application is built of, whether or not its parts
 // are annotated yet (a numeral arithmetic made is not).
+// Its parts are closed, as the values the evaluator builds from are.
 TEST_F(CellsTest, AnnotateApplicationAgreesWithAnnotate) {
     auto both = [](Cell* l, Cell* r) {
         incRef(l);
@@ -198,7 +199,8 @@ TEST_F(CellsTest, AnnotateApplicationAgreesWithAnnotate) {
     CellRef sat = apply(plus, makeAtom("1"), makeAtom("2"));
     CellRef text = makeAtom("[ab]");
     CellRef cases[][2] = {{k, fresh}, {plus, makeInteger(7)}, {apply(plus, makeAtom("1")), makeAtom("3")},
-                          {k, sat}, {k, text}, {text, makeAtom("[cd]")}, {apply(k, text), makeAtom("x")},
+                          {k, sat}, {k, text}, {text, makeAtom("[cd]")}, {apply(k, text), makeInteger(5)},
+                          {apply(plus, makeInteger(1)), apply(k, text)},
                           {plus, makeReal(2.5)}};
     for (auto& c : cases) {
         auto [ha, hb] = both(c[0].get(), c[1].get());
