@@ -2,6 +2,8 @@
 // a name, Y given a lambda, the field a selector takes, a lambda at a head.
 #pragma once
 
+#include <cstring>
+
 #include "reduce/machine.h"
 
 namespace kiln::reduce {
@@ -11,7 +13,11 @@ namespace kiln::reduce {
 
 // Whether c is the atom of one capital letter.
 KILN_HOT bool isCapital(const Cell* c, char letter) {
-    return rawIsAtom(c) && rawFirst(c) == static_cast<unsigned char>(letter) && rawSecond(c) == 0;
+    // The letter and the NUL after it in one load (the first two bytes of
+    // an atom are always written).
+    uint16_t two;
+    std::memcpy(&two, rawBytes(c), 2);
+    return rawIsAtom(c) && two == static_cast<unsigned char>(letter);
 }
 // Whether the atom may name a definition of the program: a name of two
 // or more characters from a to z and _ (a lambda's backslash, an
