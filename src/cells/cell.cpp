@@ -802,7 +802,6 @@ void annotatePair(Cell* c) {
     setSpan(c, span);
 }
 
-
 }  // namespace
 
 void annotateApplication(Cell* c) {
@@ -918,8 +917,7 @@ CellRef makeInteger(int64_t value) {
 // or an accumulator goes on in one cell instead of a new one per step.
 bool refillInteger(Cell* c, int64_t value) {
     constexpr size_t kBase = 8 + sizeof(Cell) + 1 + 7;
-    if (!rawIsUnshared(c) || !rawIsAtom(c) || !(slotOf(c) & 1) || value < 0 || value >= kSmallLimit)
-        return false;
+    if (!(slotOf(c) & 1) || value < 0 || value >= kSmallLimit) return false;
     uint64_t m = static_cast<uint64_t>(value);
     size_t n = m < 10 ? 1 : m < 100 ? 2 : digitsOf(m);
     size_t cls = (kBase + n) / 8;

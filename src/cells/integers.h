@@ -43,8 +43,8 @@ inline bool isNonNegative(const CellRef& c) { return isNonNegative(c.get()); }
 void requireNumber(const Cell* c);  // asserting form of isNumber
 
 CellRef makeInteger(int64_t n);
-// Rewrites the numeral c, which the caller alone holds and which keeps a
-// small value, as the numeral of n when its cell has room (else false).
+// Rewrites the numeral c, which the caller alone holds, as the numeral of n
+// when c keeps a small value and its cell has room (else false).
 bool refillInteger(Cell* c, int64_t n);
 // Integer division rounding toward minus infinity, and the remainder that
 // goes with it, for a positive divisor q.

@@ -25,11 +25,11 @@ inline double realValue(const Cell* c) {
     return d;
 }
 inline bool isReal(const Cell* c) { return rawIsAtom(c) && rawFirst(c) == ' '; }
-// Rewrites the real c, which the caller alone holds and whose bytes were
-// never handed out by address, as value (else false).
+// Rewrites the real c as value when the caller's reference is its only one
+// and its bytes were never handed out by address (else false).
 inline bool refillReal(Cell* c, double value) {
     uint64_t hidden = *reinterpret_cast<const uint64_t*>(reinterpret_cast<const char*>(c) - 8);
-    if (!rawIsUnshared(c) || !isReal(c) || (hidden << 8) != 0) return false;
+    if (!rawIsUnshared(c) || (hidden << 8) != 0) return false;
     std::memcpy(const_cast<char*>(rawBytes(c)) + 1, &value, 8);
     return true;
 }

@@ -13,7 +13,7 @@ namespace kiln::reduce {
 // they lie as the code wants them. Null, with nothing changed, for anything
 // else.
 // Releases vals[at], the few values above it moving down.
-void Machine::dropValue(uint32_t at) {
+[[gnu::always_inline]] inline void Machine::dropValue(uint32_t at) {
     decRef(vals[at]);
     for (size_t i = at + 1; i < vals.size(); ++i) vals[i - 1] = vals[i];
     vals.pop_back();

@@ -291,18 +291,24 @@ bool smallBody(Cell* lam) { return walkFits(lam, 2000, false); }
 }  // namespace
 
 namespace {
+// Whether lam was made from the template t, with the values it holds for
+// t's free letters in vals; t's steps are made the first time it is tried.
+bool madeFromTemplate(Template& t, Cell* lam, Cell** vals) {
+    if (!t.walked) {
+        t.walked = true;
+        t.failed = !walkTemplate(t);
+    }
+    if (t.failed) return false;
+    for (uint32_t m = t.free; m; m &= m - 1) vals[__builtin_ctz(m)] = nullptr;
+    return madeFrom(t, lam, vals);
+}
+
 // The code of the first template of the chain the closure was made from.
 const Code* closureFrom(int* first, Cell* lam, Cell** captured) {
     for (int before = -1, i = *first; i >= 0; before = i, i = gTemplates[i].next) {
         Template& t = gTemplates[i];
-        if (!t.walked) {
-            t.walked = true;
-            t.failed = !walkTemplate(t);
-        }
-        if (t.failed) continue;
         Cell* vals[26];
-        for (uint32_t m = t.free; m; m &= m - 1) vals[__builtin_ctz(m)] = nullptr;
-        if (!madeFrom(t, lam, vals)) continue;
+        if (!madeFromTemplate(t, lam, vals)) continue;
         // A value put for the body (K's b\a given a lambda) lengthens the
         // closure's parameters beyond the code's.
         if (t.bodyLetter && lambdaParameters(lam) != t.params) return nullptr;
@@ -350,14 +356,8 @@ const Cell* sourceLambda(Cell* lam) {
     const Cell* left = rawLeft(lam);
     for (const Cell* head : {headOf(lam), static_cast<const Cell*>(nullptr)})
         for (int i = *templateChain(left, head); i >= 0; i = gTemplates[i].next) {
-            Template& t = gTemplates[i];
-            if (!t.walked) {
-                t.walked = true;
-                t.failed = !walkTemplate(t);
-            }
             Cell* vals[26];
-            for (uint32_t m = t.free; m; m &= m - 1) vals[__builtin_ctz(m)] = nullptr;
-            if (!t.failed && madeFrom(t, lam, vals)) return t.lam.get();
+            if (madeFromTemplate(gTemplates[i], lam, vals)) return gTemplates[i].lam.get();
         }
     return nullptr;
 }
