@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "cells/values.h"
 #include "reduce/machine.h"
 
 namespace kiln::reduce {
@@ -44,6 +45,22 @@ bool walkFits(Cell* term, int most, bool plainOnly) {
         todo[n++] = rawRight(c);
     }
     return true;
+}
+
+// The value of an integer numeral of at most 15 digits ("0", "123", "0123"
+// for -123; "00..." is a binary fraction).
+bool smallNumeral(const char* t, int64_t& out) {
+    bool negative = t[0] == '0' && t[1] != 0;
+    const char* d = negative ? t + 1 : t;
+    if (negative && d[0] == '0') return false;
+    int64_t v = 0;
+    int n = 0;
+    for (; d[n]; ++n) {
+        if (n == 15 || d[n] < '0' || d[n] > '9') return false;
+        v = v * 10 + (d[n] - '0');
+    }
+    out = negative ? -v : v;
+    return n > 0;
 }
 
 // A constant lambda of a compiled body: it gets code when first applied.
@@ -199,8 +216,14 @@ public:
                 return;
             }
             Arith arith = builtin && wants == 2 && r->direct ? arithOf(r->name) : Arith::None;
+            size_t tree = arith != Arith::None && last && !inTree_ ? emitTree(e, after) : 0;
             size_t fused = arith != Arith::None ? emitArith2(arith, args, after) : 0;
+            // The code after a Tree is taken only when it fails: the
+            // arithmetic inside gets no Tree of its own.
+            bool outer = inTree_;
+            inTree_ = inTree_ || tree;
             for (int i = 0; i < wants; ++i) emit(args[i], false, after | usesOf(args, i + 1, wants));
+            inTree_ = outer;
             Ins in = make(builtin ? Op::Builtin : tail && last ? Op::TailCall : Op::Call);
             in.n = static_cast<uint8_t>(wants);
             in.cell = reached;
@@ -209,6 +232,7 @@ public:
             in.k = static_cast<uint8_t>(arith);
             in.callee = r;
             if (fused) code_.ins[fused - 1].target = static_cast<uint32_t>(code_.ins.size() + 1);
+            if (tree) code_.ins[tree - 1].target = static_cast<uint32_t>(code_.ins.size() + 1);
             add(in, tail && builtin && last);
             if (!last) emitApplication(e, args, wants, m, tail, live);
             return;
@@ -281,6 +305,132 @@ private:
         }
         code_.ins.push_back(f);
         return code_.ins.size();
+    }
+
+    // Arithmetic nested in arithmetic, on numbers read from slots, from
+    // fields of records in slots, from constants' names and numerals
+    // (`v*10+c-48`, `dx*dx+dy*dy`, `n%2=0`): a Tree before its code
+    // answers the root at once, without the values in between. Answers its
+    // index + 1, or 0 when e is no such tree.
+    size_t emitTree(Cell* e, uint32_t after) {
+        size_t first = code_.tree.size();
+        int ops = 0, steps = 0;
+        Arith root = Arith::None;
+        treeEntered_ = nullptr;
+        if (!treeSteps(e, first, ops, steps, &root) || (ops < 2 && steps == ops)) {
+            code_.tree.resize(first);
+            return 0;
+        }
+        Ins in = make(Op::Tree);
+        in.k = static_cast<uint8_t>(root);
+        in.n = static_cast<uint8_t>(code_.tree.size() - first);
+        in.join = static_cast<uint32_t>(first);
+        in.mask = static_cast<uint32_t>(steps);
+        in.callee = treeEntered_;  // the definition the code after enters last, where recorded
+        in.drop = uses(e) & ~after;
+        for (size_t i = first; i < code_.tree.size(); ++i)
+            if (code_.tree[i].kind == TreeStep::Slot) in.drop2 |= uint32_t{1} << code_.tree[i].slot;
+        in.drop2 &= in.drop;
+        code_.ins.push_back(in);
+        return code_.ins.size();
+    }
+
+    // The builtin arithmetic or comparison t applies to two arguments.
+    static Arith treeOperator(Cell* t, Cell** x, Cell** y) {
+        if (!rawIsPair(t) || !rawIsPair(rawLeft(t))) return Arith::None;
+        Cell* h = rawLeft(rawLeft(t));
+        if (!rawIsAtom(h) || letterOf(h) >= 0) return Arith::None;
+        Cell* reached = nullptr;
+        Resolution* r = resolveAlias(h, &reached);
+        if (!r || headIsConstructor(reached) || r->kind != HeadKind::Builtin || r->arity != 2 || !r->direct)
+            return Arith::None;
+        *x = rawRight(rawLeft(t));
+        *y = rawRight(t);
+        return arithOf(r->name);
+    }
+
+    // Appends the steps of t in postfix order, at most 16 from first (so the
+    // walk is at most 16 deep); root: t is the tree's root, and only there
+    // a comparison may stand (its Arith goes to *root). ops counts the
+    // operators, steps the steps the code after would count.
+    bool treeSteps(Cell* t, size_t first, int& ops, int& steps, Arith* root) {
+        if (code_.tree.size() - first >= 16) return false;
+        Cell *x, *y;
+        Arith op = treeOperator(t, &x, &y);
+        if (op != Arith::None) {
+            if (op >= Arith::Less && !root) return false;
+            if (!treeSteps(x, first, ops, steps, nullptr) || !treeSteps(y, first, ops, steps, nullptr)) return false;
+            if (code_.tree.size() - first >= 16) return false;
+            TreeStep s;
+            s.kind = TreeStep::Operator;
+            s.arith = op;
+            code_.tree.push_back(s);
+            ++ops;
+            ++steps;
+            if (root) *root = op;
+            return true;
+        }
+        if (root) return false;
+        TreeStep s;
+        s.kind = TreeStep::Const;
+        if (rawIsAtom(t)) {
+            int l = letterOf(t);
+            if (l >= 0) {
+                if (scope_[l] < 0) return false;
+                s.kind = TreeStep::Slot;
+                s.slot = static_cast<uint8_t>(scope_[l]);
+            } else if (rawFreeVariables(t) == 0 && rawIsNormal(t) && rawFirst(t) >= '0' && rawFirst(t) <= '9') {
+                s.cell = t;
+                if (!smallNumeral(rawText(t), s.i)) return false;
+            } else if (rawFreeVariables(t) == 0 && rawIsNormal(t) && rawFirst(t) == ' ') {
+                s.cell = t;
+                s.real = true;
+                s.r = realValue(t);
+            } else {
+                // A constant's name, read as a Memo reads it.
+                Cell* reached = nullptr;
+                Resolution* r = resolveAlias(t, &reached);
+                if (!r || r->kind != HeadKind::Defined || r->params >= 0 || r->nullary) return false;
+                s.kind = TreeStep::Named;
+                s.cell = t;
+                if (r->recorded) treeEntered_ = r;
+                ++steps;
+            }
+            code_.tree.push_back(s);
+            return true;
+        }
+        // A field of the record in a slot: `b(H)(K)` written out, or an
+        // accessor definition given the slot (`bz(b)`), inlined as calls are.
+        if (!gPairOk || !rawIsPair(t)) return false;
+        Cell* body = t;
+        Cell* record = nullptr;
+        if (!rawIsPair(rawLeft(t)) && rawIsAtom(rawLeft(t)) && letterOf(rawLeft(t)) < 0) {
+            Cell* reached = nullptr;
+            Resolution* r = resolveAlias(rawLeft(t), &reached);
+            if (!r || r->kind != HeadKind::Defined || r->params != 1 || !isAccessor(r) || gProfiling || inlining_)
+                return false;
+            record = rawRight(t);
+            body = rawRight(r->entry->second.get());
+            if (r->recorded) treeEntered_ = r;
+        }
+        Cell* sel[8];
+        int n = 0;
+        for (; rawIsPair(body); body = rawLeft(body)) {
+            Cell* k = rawRight(body);
+            if (n == 8 || !(atomIs(k, "K") || atomIs(k, "H"))) return false;
+            sel[n++] = k;
+        }
+        if (!record) record = body;
+        int l = letterOf(record);
+        if (n == 0 || l < 0 || scope_[l] < 0) return false;
+        s.kind = TreeStep::Field;
+        s.slot = static_cast<uint8_t>(scope_[l]);
+        s.fields = static_cast<uint8_t>(n);
+        for (int i = 0; i < n; ++i)
+            if (atomIs(sel[n - 1 - i], "H")) s.path |= uint32_t{1} << i;
+        code_.tree.push_back(s);
+        ++steps;
+        return true;
     }
 
     // A parameter's value applied to plain operands: the prelude's K, H, I
@@ -801,6 +951,8 @@ private:
     Cell* self_ = nullptr;  // a closed lambda's own cell, see compilingLambda
     int selfLetter_ = -1;
     bool inlining_ = false;
+    bool inTree_ = false;  // emitting the code after a Tree
+    Resolution* treeEntered_ = nullptr;
     int expansions_ = 0;
     bool noAliases_ = false;  // an inlined call's variable arguments get slots of their own
     Scope scope_;

@@ -282,6 +282,149 @@ KILN_HOT bool Machine::handOver(Cell* v, const Ins& next) {
     return true;
 }
 
+namespace {
+// The number a Tree's leaf reads, borrowed: a slot's value or a field of
+// the nested pairs in it, a constant's name; null where it reads none (a
+// field of anything else, a constant not computed yet).
+KILN_HOT Cell* treeLeaf(Cell* const* slots, const TreeStep& s) {
+    if (s.kind == TreeStep::Named) {
+        Resolution* r = resolve(s.cell);
+        if (r->kind != HeadKind::Defined || r->params >= 0 || r->nullary || gProfiling) return nullptr;
+        Cell* v = r->entry->second.get();
+        return rawIsNormal(v) ? v : nullptr;
+    }
+    Cell* t = slots[s.slot];
+    uint32_t path = s.path;
+    for (int i = 0; i < s.fields; ++i, path >>= 1) {
+        if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !isCapital(rawLeft(rawLeft(t)), 'V')) return nullptr;
+        t = path & 1 ? rawRight(t) : rawRight(rawLeft(t));
+    }
+    return t;
+}
+
+// The steps of a Tree on numbers of kind T (integers the numerals keep,
+// or reals), the first leaf's number already in st[0]: false where they
+// do not all answer at once (an integer overflow, a divisor not positive,
+// a real remainder or a negative divisor, which may be watched for, a
+// NaN compared); else the root's value in out, or its truth in truth.
+template <typename T>
+bool treeOf(Cell* const* slots, const TreeStep* s, int n, T* st, T& out, int& truth) {
+    int sp = 1;
+    for (int i = 1; i < n; ++i) {
+        const TreeStep& t = s[i];
+        if (t.kind == TreeStep::Const) {
+            if constexpr (std::is_same_v<T, double>) {
+                if (!t.real) return false;
+                st[sp++] = t.r;
+            } else {
+                if (t.real) return false;
+                st[sp++] = t.i;
+            }
+            continue;
+        }
+        if (t.kind != TreeStep::Operator) {
+            Cell* c = treeLeaf(slots, t);
+            if (!c) return false;
+            if constexpr (std::is_same_v<T, double>) {
+                if (!isReal(c)) return false;
+                st[sp++] = realValue(c);
+            } else {
+                if (!keptInteger(c, st[sp++])) return false;
+            }
+            continue;
+        }
+        T p = st[sp - 2], q = st[sp - 1];
+        T& v = st[sp - 2];
+        --sp;
+        if constexpr (std::is_same_v<T, double>) {
+            switch (t.arith) {
+                case Arith::Plus: v = p + q; break;
+                case Arith::Dash: v = p - q; break;
+                case Arith::Mult: v = p * q; break;
+                case Arith::Over:
+                    if (q < 0) return false;
+                    v = p / q;
+                    break;
+                case Arith::Cent: return false;
+                default:
+                    if (p != p || q != q) return false;  // a NaN: the builtin says what
+                    truth = compares(t.arith, p, q) ? 1 : 0;
+                    return true;
+            }
+        } else {
+            switch (t.arith) {
+                case Arith::Plus:
+                    if (__builtin_add_overflow(p, q, &v)) return false;
+                    break;
+                case Arith::Dash:
+                    if (__builtin_sub_overflow(p, q, &v)) return false;
+                    break;
+                case Arith::Mult:
+                    if (__builtin_mul_overflow(p, q, &v)) return false;
+                    break;
+                case Arith::Over:
+                    if (q <= 0) return false;
+                    v = floorQuotient(p, q);
+                    break;
+                case Arith::Cent:
+                    if (q <= 0) return false;
+                    v = floorRemainder(p, q);
+                    break;
+                default:
+                    truth = compares(t.arith, p, q) ? 1 : 0;
+                    return true;
+            }
+        }
+    }
+    out = st[0];
+    return true;
+}
+}  // namespace
+
+// What a Tree answers: its value (owned), or null with truth 1 or 0 for a
+// comparison's, or -1 when the code after it must answer. A slot's number
+// read for the last time, which nothing else holds, takes the value
+// (drop2: the slots of the Tree's numbers it releases).
+Cell* Machine::tree(const Activation& a, const Ins& in, int& truth) {
+    truth = -1;
+    Cell* const* slots = &vals[a.base];
+    const TreeStep* s = a.code->tree.data() + in.join;
+    // The first number says which kind all must be.
+    Cell* c = s->kind == TreeStep::Const ? s->cell : treeLeaf(slots, *s);
+    if (!c) return nullptr;
+    union {
+        int64_t i[16];
+        double r[16];
+    } st;
+    Cell* r = nullptr;
+    if (isReal(c)) {
+        st.r[0] = realValue(c);
+        double w;
+        if (!treeOf(slots, s, in.n, st.r, w, truth)) return nullptr;
+        if (truth < 0) {
+            for (uint32_t m = in.drop2; m && !r; m &= m - 1)
+                if (refillReal(vals[a.base + __builtin_ctz(m)], w)) r = vals[a.base + __builtin_ctz(m)];
+            if (!r) r = makeReal(w).release();
+        }
+    } else {
+        if (!keptInteger(c, st.i[0])) return nullptr;
+        int64_t v;
+        if (!treeOf(slots, s, in.n, st.i, v, truth)) return nullptr;
+        if (truth < 0) {
+            for (uint32_t m = in.drop2; m && !r; m &= m - 1) {
+                Cell* x = vals[a.base + __builtin_ctz(m)];
+                if (rawIsUnshared(x) && refillInteger(x, v)) r = x;
+            }
+            if (!r) r = makeInteger(v).release();
+        }
+    }
+    if (r)
+        for (uint32_t m = in.drop2; m; m &= m - 1)
+            if (vals[a.base + __builtin_ctz(m)] == r) vals[a.base + __builtin_ctz(m)] = nullptr;
+    if (in.callee) enteringDefinition(in.callee->name);
+    return r;
+}
+
 // Runs activations until the graph engine has work (x under k) or the last
 // activation returned to a graph continuation.
 void Machine::run() {
@@ -293,8 +436,8 @@ void Machine::run() {
                                  &&opJump, &&opBind, &&opApply, &&opGuard, &&opConstruct,
                                  &&opCase, &&opApplyArg, &&opApplyOne, &&opEnter, &&opSettle,
                                  &&opSelect, &&opCaseList, &&opSelfY, &&opTailSelf,
-                                 &&opArith2, &&opMemo};
-    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::Memo) + 1);
+                                 &&opArith2, &&opMemo, &&opTree};
+    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::Tree) + 1);
     Activation* a = &acts.back();
     const Ins* ins = a->code->ins.data();  // a's instructions, read again whenever a or its code changes
     for (;;) {
@@ -672,6 +815,37 @@ void Machine::run() {
                 incRef(v);
                 vals.push_back(v);
                 a->pc = in.target;
+                continue;
+            }
+            opTree: {
+                // What the arithmetic after it answers, read off the slots at
+                // once; anything else goes on to that code.
+                if (gCallState.mode != TraceMode::Off) continue;
+                int truth;
+                Cell* r = tree(*a, in, truth);
+                if (!r && truth < 0) continue;
+                gStats.steps += in.mask;
+                dropSlots(*a, in.drop);
+                a->pc = in.target;
+                if (r) {
+                    vals.push_back(r);
+                    continue;
+                }
+                const Ins& next = ins[in.target];
+                if (next.op != Op::Branch) {
+                    Cell* t = (truth ? atoms().K : atoms().H).get();
+                    incRef(t);
+                    vals.push_back(t);
+                    continue;
+                }
+                ++gStats.steps;
+                if (truth) {
+                    a->pc = in.target + 1;
+                    dropSlots(*a, next.drop);
+                } else {
+                    a->pc = next.target;
+                    dropSlots(*a, next.drop2);
+                }
                 continue;
             }
             opCaseList: {

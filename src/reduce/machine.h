@@ -194,6 +194,8 @@ enum class Op : uint8_t {
                   // slots drop, then go on at target
     Memo,         // before the General of a constant's name (cell): when its value is computed, that value
                   // goes on top and the code goes on at target
+    Tree,         // before the code of nested arithmetic (the n steps of the code's tree from join, the root's
+                  // Arith in k): its result read off the slots at once, dropping drop, then go on at target
 };
 
 // The arithmetic and comparisons of the numbers family that the step loop
@@ -212,7 +214,7 @@ struct Ins {
                             // application's first instruction; Arith2: the second operand's slot
     uint32_t mask = 0;      // free letters of cell
     uint32_t drop = 0;      // slots released after the instruction (Branch: on the first branch)
-    uint32_t drop2 = 0;     // Branch: slots released on the second branch
+    uint32_t drop2 = 0;     // Branch: slots released on the second branch; Tree: the slots of its numbers in drop
     Cell* cell = nullptr;   // Const, General: the subterm; Builtin, Call: the head; Branch: first branch
     // Fields no kind uses together share their place: the instructions
     // stay 64 bytes.
@@ -233,6 +235,24 @@ static_assert(sizeof(Ins) == 64);
 
 using Scope = std::array<int8_t, 26>;  // slot of each letter, -1 for none
 
+// One step of a Tree, in postfix order: a number read from a slot, from a
+// field of the nested pairs in a slot (selector i is H where bit i of path
+// is set), from a constant's name (as Memo reads it) or a numeral; or an
+// operator applied to the two numbers on top.
+struct TreeStep {
+    enum Kind : uint8_t { Slot, Field, Named, Const, Operator } kind = Const;
+    Arith arith = Arith::None;  // Operator
+    uint8_t slot = 0;           // Slot, Field
+    uint8_t fields = 0;         // Field: the selectors (none for Slot)
+    bool real = false;          // Const: a real
+    uint32_t path = 0;          // Field
+    Cell* cell = nullptr;       // Named, Const
+    union {
+        int64_t i = 0;  // Const: an integer's value
+        double r;       // Const: a real's
+    };
+};
+
 struct Code {
     CellRef body;  // holds every cell the instructions point into
     // A lambda value's code is kept by the lambda cache; one the cache let go
@@ -242,6 +262,7 @@ struct Code {
     uint32_t users = 0;  // activations running a lambda's code
     std::vector<Ins> ins;
     std::vector<Scope> scopes;  // scopes[0]: the parameters
+    std::vector<TreeStep> tree;  // the steps of every Tree
     int params = 0;
     int captures = 0;        // a closure's code: the captured values, in the slots after the parameters
     int slots = 0;           // parameters, captured and bound values
@@ -376,6 +397,7 @@ struct Machine {
     const Code* gatheredLambda(uint32_t at, bool tail);
     void dropValue(uint32_t at);
     bool handOver(Cell* v, const Ins& next);
+    Cell* tree(const Activation& a, const Ins& in, int& truth);
     void enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
     // An application whose value takes all its arguments before it acts
