@@ -446,6 +446,19 @@ private:
             selectors = atomIs(args[i], "K") || atomIs(args[i], "H");
             if (atomIs(args[i], "H")) fields |= uint32_t{1} << i;
         }
+        size_t field = 0;
+        if (selectors) {
+            // The field read where the value stands, before it is pushed.
+            uint32_t later = after | usesOf(args, 0, m);
+            int s = scope_[letterOf(h)];
+            field = code_.ins.size();
+            Ins in = make(Op::Field);
+            in.n = static_cast<uint8_t>(s);
+            in.k = static_cast<uint8_t>(m);
+            in.mask = fields;
+            if (!(later >> s & 1)) in.drop = uint32_t{1} << s;
+            code_.ins.push_back(in);
+        }
         for (int i = -1; i < m; ++i) {
             Cell* e = i < 0 ? h : args[i];
             uint32_t later = after;
@@ -462,8 +475,38 @@ private:
         Ins in = make(Op::Apply);
         in.n = static_cast<uint8_t>(m);
         code_.ins.push_back(in);
-        if (selectors) code_.ins[select].target = static_cast<uint32_t>(code_.ins.size());
+        if (selectors) code_.ins[select].target = code_.ins[field].target = static_cast<uint32_t>(code_.ins.size());
         if (tail) code_.ins.push_back(make(Op::Return));
+    }
+
+    // The condition x(K)(H)..(K(KH)), a list's end test on a slot's value or
+    // a field of it: an EndTest before its code takes the branch at once
+    // when the value is a pair or the empty list. Answers its index + 1, or
+    // 0 for any other condition.
+    size_t emitEndTest(Cell* c, uint32_t live) {
+        if (!gPairOk || !rawIsPair(c)) return 0;
+        Cell* test = rawRight(c);
+        if (!rawIsPair(test) || !atomIs(rawLeft(test), "K") || !rawIsPair(rawRight(test)) ||
+            !atomIs(rawLeft(rawRight(test)), "K") || !atomIs(rawRight(rawRight(test)), "H"))
+            return 0;
+        Cell* sel[8];
+        int n = 0;
+        Cell* h = rawLeft(c);
+        for (; rawIsPair(h); h = rawLeft(h)) {
+            if (n == 8 || !(atomIs(rawRight(h), "K") || atomIs(rawRight(h), "H"))) return 0;
+            sel[n++] = rawRight(h);
+        }
+        int l = letterOf(h);
+        if (l < 0 || scope_[l] < 0) return 0;
+        int s = scope_[l];
+        Ins in = make(Op::EndTest);
+        in.n = static_cast<uint8_t>(s);
+        in.k = static_cast<uint8_t>(n);
+        for (int i = 0; i < n; ++i)
+            if (atomIs(sel[n - 1 - i], "H")) in.mask |= uint32_t{1} << i;
+        if (!(live >> s & 1)) in.drop = uint32_t{1} << s;
+        code_.ins.push_back(in);
+        return code_.ins.size();
     }
 
     // A parameter's value applied to plain operands and a lambda last, as a
@@ -781,7 +824,9 @@ private:
     void emitBranch(Cell* c, Cell* x, Cell* y, bool tail, uint32_t live, Ctx ctx) {
         uint32_t after = tail ? 0 : live;
         uint32_t ux = uses(x), uy = uses(y);
+        size_t test = emitEndTest(c, ux | uy | after);
         emit(c, false, ux | uy | after, Ctx::Condition);
+        if (test) code_.ins[test - 1].target = static_cast<uint32_t>(code_.ins.size());
         Ins in = make(Op::Branch);
         in.tail = tail;
         in.cell = x;

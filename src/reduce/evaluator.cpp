@@ -436,8 +436,8 @@ void Machine::run() {
                                  &&opJump, &&opBind, &&opApply, &&opGuard, &&opConstruct,
                                  &&opCase, &&opApplyArg, &&opApplyOne, &&opEnter, &&opSettle,
                                  &&opSelect, &&opCaseList, &&opSelfY, &&opTailSelf,
-                                 &&opArith2, &&opMemo, &&opTree};
-    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::Tree) + 1);
+                                 &&opArith2, &&opMemo, &&opTree, &&opField, &&opEndTest};
+    static_assert(sizeof(kOps) / sizeof(kOps[0]) == static_cast<size_t>(Op::EndTest) + 1);
     Activation* a = &acts.back();
     const Ins* ins = a->code->ins.data();  // a's instructions, read again whenever a or its code changes
     for (;;) {
@@ -845,6 +845,55 @@ void Machine::run() {
                 } else {
                     a->pc = next.target;
                     dropSlots(*a, next.drop2);
+                }
+                continue;
+            }
+            opField: {
+                // What the Select after it does, read where the value
+                // stands, without pushing it.
+                Cell* t = vals[a->base + in.n];
+                uint32_t fields = in.mask;
+                for (int i = 0; i < in.k; ++i, fields >>= 1) {
+                    if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !isCapital(rawLeft(rawLeft(t)), 'V')) {
+                        t = nullptr;
+                        break;
+                    }
+                    t = fields & 1 ? rawRight(t) : rawRight(rawLeft(t));
+                }
+                if (!t) continue;  // the value, the selectors and the Apply follow
+                ++gStats.steps;
+                incRef(t);
+                dropSlots(*a, in.drop);
+                a->pc = in.target;
+                if (handOver(t, ins[a->pc])) return;
+                continue;
+            }
+            opEndTest: {
+                // What the condition's code and the Branch after it do, when
+                // the value is a pair (H) or the empty list (K).
+                Cell* t = vals[a->base + in.n];
+                uint32_t fields = in.mask;
+                for (int i = 0; i < in.k && t; ++i, fields >>= 1) {
+                    if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !isCapital(rawLeft(rawLeft(t)), 'V')) t = nullptr;
+                    else t = fields & 1 ? rawRight(t) : rawRight(rawLeft(t));
+                }
+                if (!t || !rawIsPair(t)) continue;
+                bool empty;
+                if (rawIsPair(rawLeft(t)) && isCapital(rawLeft(rawLeft(t)), 'V'))
+                    empty = false;
+                else if (isCapital(rawLeft(t), 'K') && isCapital(rawRight(t), 'K'))
+                    empty = true;
+                else
+                    continue;
+                gStats.steps += 2;
+                dropSlots(*a, in.drop);
+                const Ins& br = ins[in.target];
+                if (empty) {
+                    a->pc = in.target + 1;
+                    dropSlots(*a, br.drop);
+                } else {
+                    a->pc = br.target;
+                    dropSlots(*a, br.drop2);
                 }
                 continue;
             }

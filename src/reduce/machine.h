@@ -196,6 +196,10 @@ enum class Op : uint8_t {
                   // goes on top and the code goes on at target
     Tree,         // before the code of nested arithmetic (the n steps of the code's tree from join, the root's
                   // Arith in k): its result read off the slots at once, dropping drop, then go on at target
+    Field,        // before the Select of the k selectors (mask: H) a slot's value n takes: when the value is
+                  // nested pairs, their field goes on top, dropping drop, and the code goes on at target
+    EndTest,      // before a branch's condition x(K)(H)..(K(KH)): when slot n's value, given the k selectors
+                  // (mask: H), is a pair or the empty list, drop drop and take the Branch at target at once
 };
 
 // The arithmetic and comparisons of the numbers family that the step loop
