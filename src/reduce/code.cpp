@@ -399,8 +399,54 @@ private:
             code_.tree.push_back(s);
             return true;
         }
-        // A field of the record in a slot: `b(H)(K)` written out, or an
-        // accessor definition given the slot (`bz(b)`), inlined as calls are.
+        if (treeCompare(t, s)) {
+            code_.tree.push_back(s);
+            steps += s.fields ? 2 : 1;  // the call, and the field's selection
+            return true;
+        }
+        if (!treeField(t, s)) return false;
+        code_.tree.push_back(s);
+        ++steps;
+        return true;
+    }
+
+    // `cmpr x c` (the order of two values, -1, 0 or 1, as in the end test
+    // `cmpr l 0=0`) of a slot's value or field and a constant or a slot's
+    // value, into s.
+    bool treeCompare(Cell* t, TreeStep& s) {
+        if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !rawIsAtom(rawLeft(rawLeft(t)))) return false;
+        Cell* h = rawLeft(rawLeft(t));
+        if (letterOf(h) >= 0) return false;
+        Cell* reached = nullptr;
+        Resolution* r = resolveAlias(h, &reached);
+        if (!r || headIsConstructor(reached) || r->kind != HeadKind::Builtin || r->arity != 2 || r->name != "cmpr")
+            return false;
+        Cell* y = rawRight(t);
+        if (rawIsAtom(y) && letterOf(y) >= 0) {
+            if (scope_[letterOf(y)] < 0) return false;
+            s.slot2 = static_cast<uint8_t>(scope_[letterOf(y)]);
+        } else if (rawFreeVariables(y) == 0 && rawIsNormal(y)) {
+            s.cell = y;
+        } else {
+            return false;
+        }
+        Cell* x = rawRight(rawLeft(t));
+        if (rawIsAtom(x) && letterOf(x) >= 0 && scope_[letterOf(x)] >= 0) {
+            s.slot = static_cast<uint8_t>(scope_[letterOf(x)]);
+        } else {
+            TreeStep f;
+            if (!treeField(x, f)) return false;
+            s.slot = f.slot;
+            s.fields = f.fields;
+            s.path = f.path;
+        }
+        s.kind = TreeStep::Compare;
+        return true;
+    }
+
+    // A field of the record in a slot, into s: `b(H)(K)` written out, or an
+    // accessor definition given the slot (`bz(b)`), inlined as calls are.
+    bool treeField(Cell* t, TreeStep& s) {
         if (!gPairOk || !rawIsPair(t)) return false;
         Cell* body = t;
         Cell* record = nullptr;
@@ -428,8 +474,6 @@ private:
         s.fields = static_cast<uint8_t>(n);
         for (int i = 0; i < n; ++i)
             if (atomIs(sel[n - 1 - i], "H")) s.path |= uint32_t{1} << i;
-        code_.tree.push_back(s);
-        ++steps;
         return true;
     }
 

@@ -322,6 +322,16 @@ bool treeOf(Cell* const* slots, const TreeStep* s, int n, T* st, T& out, int& tr
             }
             continue;
         }
+        if (t.kind == TreeStep::Compare) {
+            if constexpr (std::is_same_v<T, double>) {
+                return false;
+            } else {
+                Cell* x = treeLeaf(slots, t);
+                if (!x) return false;
+                st[sp++] = compareCells(x, t.cell ? t.cell : slots[t.slot2]);
+                continue;
+            }
+        }
         if (t.kind != TreeStep::Operator) {
             Cell* c = treeLeaf(slots, t);
             if (!c) return false;
@@ -397,7 +407,7 @@ Cell* Machine::tree(const Activation& a, const Ins& in, int& truth) {
         double r[16];
     } st;
     Cell* r = nullptr;
-    if (isReal(c)) {
+    if (s->kind != TreeStep::Compare && isReal(c)) {
         st.r[0] = realValue(c);
         double w;
         if (!treeOf(slots, s, in.n, st.r, w, truth)) return nullptr;
@@ -407,7 +417,10 @@ Cell* Machine::tree(const Activation& a, const Ins& in, int& truth) {
             if (!r) r = makeReal(w).release();
         }
     } else {
-        if (!keptInteger(c, st.i[0])) return nullptr;
+        if (s->kind == TreeStep::Compare)
+            st.i[0] = compareCells(c, s->cell ? s->cell : slots[s->slot2]);
+        else if (!keptInteger(c, st.i[0]))
+            return nullptr;
         int64_t v;
         if (!treeOf(slots, s, in.n, st.i, v, truth)) return nullptr;
         if (truth < 0) {

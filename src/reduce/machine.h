@@ -243,14 +243,17 @@ using Scope = std::array<int8_t, 26>;  // slot of each letter, -1 for none
 // field of the nested pairs in a slot (selector i is H where bit i of path
 // is set), from a constant's name (as Memo reads it) or a numeral; or an
 // operator applied to the two numbers on top.
+// Compare is `cmpr` of a slot's value or field (as Field reads it) and a
+// constant (cell) or another slot's value (slot2): an integer.
 struct TreeStep {
-    enum Kind : uint8_t { Slot, Field, Named, Const, Operator } kind = Const;
+    enum Kind : uint8_t { Slot, Field, Named, Const, Operator, Compare } kind = Const;
     Arith arith = Arith::None;  // Operator
-    uint8_t slot = 0;           // Slot, Field
-    uint8_t fields = 0;         // Field: the selectors (none for Slot)
+    uint8_t slot = 0;           // Slot, Field, Compare
+    uint8_t slot2 = 0;          // Compare: the second value's slot, when cell is null
+    uint8_t fields = 0;         // Field, Compare: the selectors (none for Slot)
     bool real = false;          // Const: a real
     uint32_t path = 0;          // Field
-    Cell* cell = nullptr;       // Named, Const
+    Cell* cell = nullptr;       // Named, Const, Compare
     union {
         int64_t i = 0;  // Const: an integer's value
         double r;       // Const: a real's
