@@ -459,22 +459,29 @@ private:
             body = rawRight(r->entry->second.get());
             if (r->recorded) treeEntered_ = r;
         }
-        Cell* sel[8];
-        int n = 0;
-        for (; rawIsPair(body); body = rawLeft(body)) {
-            Cell* k = rawRight(body);
-            if (n == 8 || !(atomIs(k, "K") || atomIs(k, "H"))) return false;
-            sel[n++] = k;
-        }
-        if (!record) record = body;
-        int l = letterOf(record);
-        if (n == 0 || l < 0 || scope_[l] < 0) return false;
+        Cell* head = selectorsOf(body, s.fields, s.path);
+        if (!record) record = head;
+        int l = head ? letterOf(record) : -1;
+        if (s.fields == 0 || l < 0 || scope_[l] < 0) return false;
         s.kind = TreeStep::Field;
         s.slot = static_cast<uint8_t>(scope_[l]);
-        s.fields = static_cast<uint8_t>(n);
-        for (int i = 0; i < n; ++i)
-            if (atomIs(sel[n - 1 - i], "H")) s.path |= uint32_t{1} << i;
         return true;
+    }
+
+    // The head of e = h s1 .. sn with n (up to 8) selectors K or H, and
+    // their path (bit i set: selector i is H); null for anything else.
+    static Cell* selectorsOf(Cell* e, uint8_t& n, uint32_t& path) {
+        Cell* sel[8];
+        int k = 0;
+        for (; rawIsPair(e); e = rawLeft(e)) {
+            if (k == 8 || !(atomIs(rawRight(e), "K") || atomIs(rawRight(e), "H"))) return nullptr;
+            sel[k++] = rawRight(e);
+        }
+        n = static_cast<uint8_t>(k);
+        path = 0;
+        for (int i = 0; i < k; ++i)
+            if (atomIs(sel[k - 1 - i], "H")) path |= uint32_t{1} << i;
+        return e;
     }
 
     // A parameter's value applied to plain operands: the prelude's K, H, I
@@ -533,21 +540,12 @@ private:
         if (!rawIsPair(test) || !atomIs(rawLeft(test), "K") || !rawIsPair(rawRight(test)) ||
             !atomIs(rawLeft(rawRight(test)), "K") || !atomIs(rawRight(rawRight(test)), "H"))
             return 0;
-        Cell* sel[8];
-        int n = 0;
-        Cell* h = rawLeft(c);
-        for (; rawIsPair(h); h = rawLeft(h)) {
-            if (n == 8 || !(atomIs(rawRight(h), "K") || atomIs(rawRight(h), "H"))) return 0;
-            sel[n++] = rawRight(h);
-        }
-        int l = letterOf(h);
+        Ins in = make(Op::EndTest);
+        Cell* h = selectorsOf(rawLeft(c), in.k, in.mask);
+        int l = h ? letterOf(h) : -1;
         if (l < 0 || scope_[l] < 0) return 0;
         int s = scope_[l];
-        Ins in = make(Op::EndTest);
         in.n = static_cast<uint8_t>(s);
-        in.k = static_cast<uint8_t>(n);
-        for (int i = 0; i < n; ++i)
-            if (atomIs(sel[n - 1 - i], "H")) in.mask |= uint32_t{1} << i;
         if (!(live >> s & 1)) in.drop = uint32_t{1} << s;
         code_.ins.push_back(in);
         return code_.ins.size();

@@ -92,30 +92,33 @@ KILN_HOT bool keptInteger(const Cell* c, int64_t& out) {
     return rawFirst(c) == '0' && rawSecond(c) == 0;
 }
 
-// What plus, dash, mult, over and cent answer for two kept integers (each
-// under 2^53, so a sum or difference cannot overflow), or null where their
-// own code must: a product out of range, a divisor not positive.
+// p op q for plus, dash, mult, over and cent in 64 bits: false where their
+// own code must answer (a result out of range, a divisor not positive).
+KILN_HOT bool integerArithmetic(Arith op, int64_t p, int64_t q, int64_t& v) {
+    switch (op) {
+        case Arith::Plus: return !__builtin_add_overflow(p, q, &v);
+        case Arith::Dash: return !__builtin_sub_overflow(p, q, &v);
+        case Arith::Mult: return !__builtin_mul_overflow(p, q, &v);
+        case Arith::Over:
+            if (q <= 0) return false;
+            v = floorQuotient(p, q);
+            return true;
+        case Arith::Cent:
+            if (q <= 0) return false;
+            v = floorRemainder(p, q);
+            return true;
+        default: return false;
+    }
+}
+
+// What plus, dash, mult, over and cent answer for two kept integers, or
+// null where their own code must.
 // The result is written over x or y where the caller's reference to it
 // is the only one (reuse says which may be: bit 0 x, bit 1 y), and that
 // operand's reference becomes the result's; reused says which was.
 KILN_HOT Cell* arithmetic(Arith op, int64_t p, int64_t q, Cell* x, Cell* y, unsigned reuse, unsigned& reused) {
     int64_t v;
-    switch (op) {
-        case Arith::Plus: v = p + q; break;
-        case Arith::Dash: v = p - q; break;
-        case Arith::Mult:
-            if (__builtin_mul_overflow(p, q, &v)) return nullptr;
-            break;
-        case Arith::Over:
-            if (q <= 0) return nullptr;
-            v = floorQuotient(p, q);
-            break;
-        case Arith::Cent:
-            if (q <= 0) return nullptr;
-            v = floorRemainder(p, q);
-            break;
-        default: return nullptr;
-    }
+    if (!integerArithmetic(op, p, q, v)) return nullptr;
     if ((reuse & 1) && rawIsUnshared(x) && refillInteger(x, v)) {
         reused = 1;
         return x;
@@ -293,13 +296,7 @@ KILN_HOT Cell* treeLeaf(Cell* const* slots, const TreeStep& s) {
         Cell* v = r->entry->second.get();
         return rawIsNormal(v) ? v : nullptr;
     }
-    Cell* t = slots[s.slot];
-    uint32_t path = s.path;
-    for (int i = 0; i < s.fields; ++i, path >>= 1) {
-        if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !isCapital(rawLeft(rawLeft(t)), 'V')) return nullptr;
-        t = path & 1 ? rawRight(t) : rawRight(rawLeft(t));
-    }
-    return t;
+    return fieldOf(slots[s.slot], s.fields, s.path);
 }
 
 // The steps of a Tree on numbers of kind T (integers the numerals keep,
@@ -361,29 +358,11 @@ bool treeOf(Cell* const* slots, const TreeStep* s, int n, T* st, T& out, int& tr
                     truth = compares(t.arith, p, q) ? 1 : 0;
                     return true;
             }
-        } else {
-            switch (t.arith) {
-                case Arith::Plus:
-                    if (__builtin_add_overflow(p, q, &v)) return false;
-                    break;
-                case Arith::Dash:
-                    if (__builtin_sub_overflow(p, q, &v)) return false;
-                    break;
-                case Arith::Mult:
-                    if (__builtin_mul_overflow(p, q, &v)) return false;
-                    break;
-                case Arith::Over:
-                    if (q <= 0) return false;
-                    v = floorQuotient(p, q);
-                    break;
-                case Arith::Cent:
-                    if (q <= 0) return false;
-                    v = floorRemainder(p, q);
-                    break;
-                default:
-                    truth = compares(t.arith, p, q) ? 1 : 0;
-                    return true;
-            }
+        } else if (t.arith >= Arith::Less) {
+            truth = compares(t.arith, p, q) ? 1 : 0;
+            return true;
+        } else if (!integerArithmetic(t.arith, p, q, v)) {
+            return false;
         }
     }
     out = st[0];
@@ -637,15 +616,7 @@ void Machine::run() {
             opSelect: {
                 // What the Apply after the selectors does when all of them
                 // select at once, without pushing them.
-                Cell* t = vals.back();
-                uint32_t fields = in.mask;
-                for (int i = 0; i < in.n; ++i, fields >>= 1) {
-                    if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !isCapital(rawLeft(rawLeft(t)), 'V')) {
-                        t = nullptr;
-                        break;
-                    }
-                    t = fields & 1 ? rawRight(t) : rawRight(rawLeft(t));
-                }
+                Cell* t = fieldOf(vals.back(), in.n, in.mask);
                 if (!t) continue;  // the selectors and the Apply follow
                 ++gStats.steps;
                 incRef(t);
@@ -864,15 +835,7 @@ void Machine::run() {
             opField: {
                 // What the Select after it does, read where the value
                 // stands, without pushing it.
-                Cell* t = vals[a->base + in.n];
-                uint32_t fields = in.mask;
-                for (int i = 0; i < in.k; ++i, fields >>= 1) {
-                    if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !isCapital(rawLeft(rawLeft(t)), 'V')) {
-                        t = nullptr;
-                        break;
-                    }
-                    t = fields & 1 ? rawRight(t) : rawRight(rawLeft(t));
-                }
+                Cell* t = fieldOf(vals[a->base + in.n], in.k, in.mask);
                 if (!t) continue;  // the value, the selectors and the Apply follow
                 ++gStats.steps;
                 incRef(t);
@@ -884,12 +847,7 @@ void Machine::run() {
             opEndTest: {
                 // What the condition's code and the Branch after it do, when
                 // the value is a pair (H) or the empty list (K).
-                Cell* t = vals[a->base + in.n];
-                uint32_t fields = in.mask;
-                for (int i = 0; i < in.k && t; ++i, fields >>= 1) {
-                    if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !isCapital(rawLeft(rawLeft(t)), 'V')) t = nullptr;
-                    else t = fields & 1 ? rawRight(t) : rawRight(rawLeft(t));
-                }
+                Cell* t = fieldOf(vals[a->base + in.n], in.k, in.mask);
                 if (!t || !rawIsPair(t)) continue;
                 bool empty;
                 if (rawIsPair(rawLeft(t)) && isCapital(rawLeft(rawLeft(t)), 'V'))

@@ -51,6 +51,17 @@ KILN_HOT Cell* selectField(Cell* f, Cell* s) {
     return isCapital(l, 'K') && isCapital(rawRight(f), 'K') ? rawRight(f) : nullptr;
 }
 
+// The field that n selectors reach in the nested pairs t (selector i is
+// H where bit i of path is set, else K), borrowed; null when t is not
+// such pairs that deep.
+KILN_HOT Cell* fieldOf(Cell* t, int n, uint32_t path) {
+    for (int i = 0; i < n; ++i, path >>= 1) {
+        if (!rawIsPair(t) || !rawIsPair(rawLeft(t)) || !isCapital(rawLeft(rawLeft(t)), 'V')) return nullptr;
+        t = path & 1 ? rawRight(t) : rawRight(rawLeft(t));
+    }
+    return t;
+}
+
 // The lambda ((\ p) body) at the head of v = ((lambda a1) .. aj), spine
 // being v's spine length j + 2 with head h; null when h is not "\".
 KILN_HOT Cell* spineLambda(Cell* v, Cell* h, int spine) {
