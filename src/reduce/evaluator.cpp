@@ -94,10 +94,23 @@ KILN_HOT bool keptInteger(const Cell* c, int64_t& out) {
 
 // p op q for plus, dash, mult, over and cent in 64 bits: false where their
 // own code must answer (a result out of range, a divisor not positive).
+// Kept: both are kept integers, under 2^53, whose sum or difference
+// cannot overflow.
+template <bool Kept>
 KILN_HOT bool integerArithmetic(Arith op, int64_t p, int64_t q, int64_t& v) {
     switch (op) {
-        case Arith::Plus: return !__builtin_add_overflow(p, q, &v);
-        case Arith::Dash: return !__builtin_sub_overflow(p, q, &v);
+        case Arith::Plus:
+            if constexpr (Kept) {
+                v = p + q;
+                return true;
+            }
+            return !__builtin_add_overflow(p, q, &v);
+        case Arith::Dash:
+            if constexpr (Kept) {
+                v = p - q;
+                return true;
+            }
+            return !__builtin_sub_overflow(p, q, &v);
         case Arith::Mult: return !__builtin_mul_overflow(p, q, &v);
         case Arith::Over:
             if (q <= 0) return false;
@@ -118,7 +131,7 @@ KILN_HOT bool integerArithmetic(Arith op, int64_t p, int64_t q, int64_t& v) {
 // operand's reference becomes the result's; reused says which was.
 KILN_HOT Cell* arithmetic(Arith op, int64_t p, int64_t q, Cell* x, Cell* y, unsigned reuse, unsigned& reused) {
     int64_t v;
-    if (!integerArithmetic(op, p, q, v)) return nullptr;
+    if (!integerArithmetic<true>(op, p, q, v)) return nullptr;
     if ((reuse & 1) && rawIsUnshared(x) && refillInteger(x, v)) {
         reused = 1;
         return x;
@@ -361,7 +374,7 @@ bool treeOf(Cell* const* slots, const TreeStep* s, int n, T* st, T& out, int& tr
         } else if (t.arith >= Arith::Less) {
             truth = compares(t.arith, p, q) ? 1 : 0;
             return true;
-        } else if (!integerArithmetic(t.arith, p, q, v)) {
+        } else if (!integerArithmetic<false>(t.arith, p, q, v)) {
             return false;
         }
     }
