@@ -188,6 +188,28 @@ bool isGathering(Cell* v) {
 }
 }  // namespace
 
+// A comparison's truth, the code going on at `at`: a branch there is taken
+// at once, a step of its own; anything else is given the "K" or "H" atom
+// the builtin answers.
+KILN_HOT void Machine::truthAt(Activation& a, uint32_t at, bool holds) {
+    const Ins& next = a.code->ins[at];
+    if (next.op != Op::Branch) {
+        Cell* t = (holds ? atoms().K : atoms().H).get();
+        incRef(t);
+        vals.push_back(t);
+        a.pc = at;
+        return;
+    }
+    ++gStats.steps;
+    if (holds) {
+        a.pc = at + 1;
+        dropSlots(a, next.drop);
+    } else {
+        a.pc = next.target;
+        dropSlots(a, next.drop2);
+    }
+}
+
 // Whether the activation on top goes on applying the value it waits for
 // (an unsaturated lambda application may then stay unreduced).
 KILN_HOT bool Machine::takesApplication() const {
@@ -768,23 +790,7 @@ void Machine::run() {
                                                                : compares(op, u, v);
                     ++gStats.steps;
                     dropSlots(*a, in.drop);
-                    const Ins& next = ins[in.target];
-                    if (next.op != Op::Branch) {
-                        // The truth value, the same atom the builtin answers.
-                        Cell* t = (holds ? atoms().K : atoms().H).get();
-                        incRef(t);
-                        vals.push_back(t);
-                        a->pc = in.target;
-                        continue;
-                    }
-                    ++gStats.steps;
-                    if (holds) {
-                        a->pc = in.target + 1;
-                        dropSlots(*a, next.drop);
-                    } else {
-                        a->pc = next.target;
-                        dropSlots(*a, next.drop2);
-                    }
+                    truthAt(*a, in.target, holds);
                     continue;
                 }
                 // A slot read for the last time may take the result.
@@ -828,21 +834,7 @@ void Machine::run() {
                     vals.push_back(r);
                     continue;
                 }
-                const Ins& next = ins[in.target];
-                if (next.op != Op::Branch) {
-                    Cell* t = (truth ? atoms().K : atoms().H).get();
-                    incRef(t);
-                    vals.push_back(t);
-                    continue;
-                }
-                ++gStats.steps;
-                if (truth) {
-                    a->pc = in.target + 1;
-                    dropSlots(*a, next.drop);
-                } else {
-                    a->pc = next.target;
-                    dropSlots(*a, next.drop2);
-                }
+                truthAt(*a, in.target, truth);
                 continue;
             }
             opField: {
@@ -869,16 +861,9 @@ void Machine::run() {
                     empty = true;
                 else
                     continue;
-                gStats.steps += 2;
+                ++gStats.steps;
                 dropSlots(*a, in.drop);
-                const Ins& br = ins[in.target];
-                if (empty) {
-                    a->pc = in.target + 1;
-                    dropSlots(*a, br.drop);
-                } else {
-                    a->pc = br.target;
-                    dropSlots(*a, br.drop2);
-                }
+                truthAt(*a, in.target, empty);
                 continue;
             }
             opCaseList: {
