@@ -188,11 +188,11 @@ bool isGathering(Cell* v) {
 }
 }  // namespace
 
-// A comparison's truth, the code going on at `at`: a branch there is taken
-// at once, a step of its own; anything else is given the "K" or "H" atom
-// the builtin answers.
-KILN_HOT void Machine::truthAt(Activation& a, uint32_t at, bool holds) {
-    const Ins& next = a.code->ins[at];
+// A comparison's truth, the code (ins, a's instructions) going on at `at`:
+// a branch there is taken at once, a step of its own; anything else is
+// given the "K" or "H" atom the builtin answers.
+KILN_HOT void Machine::truthAt(Activation& a, const Ins* ins, uint32_t at, bool holds) {
+    const Ins& next = ins[at];
     if (next.op != Op::Branch) {
         Cell* t = (holds ? atoms().K : atoms().H).get();
         incRef(t);
@@ -790,7 +790,7 @@ void Machine::run() {
                                                                : compares(op, u, v);
                     ++gStats.steps;
                     dropSlots(*a, in.drop);
-                    truthAt(*a, in.target, holds);
+                    truthAt(*a, ins, in.target, holds);
                     continue;
                 }
                 // A slot read for the last time may take the result.
@@ -834,7 +834,7 @@ void Machine::run() {
                     vals.push_back(r);
                     continue;
                 }
-                truthAt(*a, in.target, truth);
+                truthAt(*a, ins, in.target, truth);
                 continue;
             }
             opField: {
@@ -863,7 +863,7 @@ void Machine::run() {
                     continue;
                 ++gStats.steps;
                 dropSlots(*a, in.drop);
-                truthAt(*a, in.target, empty);
+                truthAt(*a, ins, in.target, empty);
                 continue;
             }
             opCaseList: {

@@ -405,7 +405,7 @@ struct Machine {
     void dropValue(uint32_t at);
     bool handOver(Cell* v, const Ins& next);
     Cell* tree(const Activation& a, const Ins& in, int& truth);
-    void truthAt(Activation& a, uint32_t at, bool holds);
+    void truthAt(Activation& a, const Ins* ins, uint32_t at, bool holds);
     void enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
     // An application whose value takes all its arguments before it acts
