@@ -42,6 +42,48 @@ inline bool isInteger(const CellRef& c) { return isInteger(c.get()); }
 inline bool isNonNegative(const CellRef& c) { return isNonNegative(c.get()); }
 void requireNumber(const Cell* c);  // asserting form of isNumber
 
+// The decimal digits at t, at most `most` of them, as a number: how many
+// were read, or -1 when there are more or a byte is not a digit.
+inline int readDigits(const char* t, int most, uint64_t& v) {
+    v = 0;
+    int n = 0;
+    for (; t[n]; ++n) {
+        unsigned char d = static_cast<unsigned char>(t[n]);
+        if (n == most || d < '0' || d > '9') return -1;
+        v = v * 10 + (d - '0');
+    }
+    return n;
+}
+
+// The value of a numeral atom of at most 18 digits, the common case the
+// arithmetic answers without going through big numbers. False for anything
+// else (longer numerals, fractions, chains, other kinds).
+inline bool smallInteger(const Cell* c, int64_t& out) {
+    if (!rawIsAtom(c)) return false;
+    unsigned char f = rawFirst(c);
+    if (f < '0' || f > '9') return false;
+    if (keptSmall(c, out)) return true;
+    if (rawTextPending(c)) return false;  // long: its limbs are kept
+    const char* t = rawBytes(c);
+    bool negative = false;
+    if (f == '0') {
+        if (t[1] == 0) {
+            out = 0;
+            return true;
+        }
+        if (t[1] == '0') return false;  // a binary fraction
+        negative = true;
+        ++t;
+    } else if (f < '1' || f > '9') {
+        return false;
+    }
+    uint64_t v;
+    if (readDigits(t, 18, v) < 0) return false;
+    out = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+    keepSmall(c, out);
+    return true;
+}
+
 CellRef makeInteger(int64_t n);
 // Rewrites the numeral c, which the caller alone holds, as the numeral of n
 // when c keeps a small value and its cell has room (else false).

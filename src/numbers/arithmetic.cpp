@@ -198,7 +198,9 @@ CellRef plus(CellRef app) {
         if (!numberText(textFirst ? o.y : o.x, textFirst ? o.cy : o.cx, number)) return undefined();
         // A number's digits go on the end of a text nothing else holds in
         // place, as another text's do: a buffer grown by `acc+n` stays linear.
-        bool grows = textFirst && rawIsAtom(o.x) && (o.cx == 'a' || (atomText(o.x).size() >= 2 && atomText(o.x).back() == ']'));
+        bool atom = textFirst && rawIsAtom(o.x);
+        bool literal = atom && atomText(o.x).size() >= 2 && atomText(o.x).back() == ']';
+        bool grows = atom && (o.cx == 'a' || literal);
         if (grows && takeFirstArgument(app.get(), o.x, o.y))
             return CellRef::adopt(o.cx == 'a' ? growByteString(o.x, number) : growLiteral(o.x, number));
         if (!textContent(textFirst ? o.x : o.y, content)) return undefined();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "cells/integers.h"
 #include "cells/values.h"
 #include "reduce/machine.h"
 
@@ -45,22 +46,6 @@ bool walkFits(Cell* term, int most, bool plainOnly) {
         todo[n++] = rawRight(c);
     }
     return true;
-}
-
-// The value of an integer numeral of at most 15 digits ("0", "123", "0123"
-// for -123; "00..." is a binary fraction).
-bool smallNumeral(const char* t, int64_t& out) {
-    bool negative = t[0] == '0' && t[1] != 0;
-    const char* d = negative ? t + 1 : t;
-    if (negative && d[0] == '0') return false;
-    int64_t v = 0;
-    int n = 0;
-    for (; d[n]; ++n) {
-        if (n == 15 || d[n] < '0' || d[n] > '9') return false;
-        v = v * 10 + (d[n] - '0');
-    }
-    out = negative ? -v : v;
-    return n > 0;
 }
 
 // A constant lambda of a compiled body: it gets code when first applied.
@@ -381,7 +366,7 @@ private:
                 s.slot = static_cast<uint8_t>(scope_[l]);
             } else if (rawFreeVariables(t) == 0 && rawIsNormal(t) && rawFirst(t) >= '0' && rawFirst(t) <= '9') {
                 s.cell = t;
-                if (!smallNumeral(rawText(t), s.i)) return false;
+                if (!smallInteger(t, s.i)) return false;
             } else if (rawFreeVariables(t) == 0 && rawIsNormal(t) && rawFirst(t) == ' ') {
                 s.cell = t;
                 s.real = true;

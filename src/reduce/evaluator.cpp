@@ -405,6 +405,21 @@ bool treeOf(Cell* const* slots, const TreeStep* s, int n, T* st, T& out, int& tr
 }
 }  // namespace
 
+// A Tree's value v, owned: written over the number of one of the slots
+// (a mask) that refill accepts, its slot emptied, or else a new one.
+template <typename Refill, typename T>
+Cell* Machine::takeResult(const Activation& a, uint32_t slots, Refill refill, CellRef (*make)(T), T v) {
+    for (; slots; slots &= slots - 1) {
+        Cell*& x = vals[a.base + __builtin_ctz(slots)];
+        if (refill(x)) {
+            Cell* r = x;
+            x = nullptr;
+            return r;
+        }
+    }
+    return make(v).release();
+}
+
 // What a Tree answers: its value (owned), or null with truth 1 or 0 for a
 // comparison's, or -1 when the code after it must answer. A slot's number
 // read for the last time, which nothing else holds, takes the value
@@ -425,11 +440,7 @@ Cell* Machine::tree(const Activation& a, const Ins& in, int& truth) {
         st.r[0] = realValue(c);
         double w;
         if (!treeOf(slots, s, in.n, st.r, w, truth)) return nullptr;
-        if (truth < 0) {
-            for (uint32_t m = in.drop2; m && !r; m &= m - 1)
-                if (refillReal(vals[a.base + __builtin_ctz(m)], w)) r = vals[a.base + __builtin_ctz(m)];
-            if (!r) r = makeReal(w).release();
-        }
+        if (truth < 0) r = takeResult(a, in.drop2, [w](Cell* x) { return refillReal(x, w); }, makeReal, w);
     } else {
         if (s->kind == TreeStep::Compare)
             st.i[0] = compareCells(c, s->cell ? s->cell : slots[s->slot2]);
@@ -437,17 +448,9 @@ Cell* Machine::tree(const Activation& a, const Ins& in, int& truth) {
             return nullptr;
         int64_t v;
         if (!treeOf(slots, s, in.n, st.i, v, truth)) return nullptr;
-        if (truth < 0) {
-            for (uint32_t m = in.drop2; m && !r; m &= m - 1) {
-                Cell* x = vals[a.base + __builtin_ctz(m)];
-                if (rawIsUnshared(x) && refillInteger(x, v)) r = x;
-            }
-            if (!r) r = makeInteger(v).release();
-        }
+        auto refill = [v](Cell* x) { return rawIsUnshared(x) && refillInteger(x, v); };
+        if (truth < 0) r = takeResult(a, in.drop2, refill, makeInteger, v);
     }
-    if (r)
-        for (uint32_t m = in.drop2; m; m &= m - 1)
-            if (vals[a.base + __builtin_ctz(m)] == r) vals[a.base + __builtin_ctz(m)] = nullptr;
     if (in.callee) enteringDefinition(in.callee->name);
     return r;
 }

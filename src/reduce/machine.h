@@ -405,6 +405,8 @@ struct Machine {
     void dropValue(uint32_t at);
     bool handOver(Cell* v, const Ins& next);
     Cell* tree(const Activation& a, const Ins& in, int& truth);
+    template <typename Refill, typename T>
+    Cell* takeResult(const Activation& a, uint32_t slots, Refill refill, CellRef (*make)(T), T v);
     void truthAt(Activation& a, const Ins* ins, uint32_t at, bool holds);
     void enterCode(const Code* code, uint32_t from, bool tail, Activation*& a);
     std::vector<Cell*> pending;  // Apply's arguments still to take, the next last
