@@ -224,8 +224,10 @@ public:
         }
         if (r && r->kind == HeadKind::Defined && wants > m && m > 0 && ctx != Ctx::Condition) {
             // A definition given too few arguments: its partial application,
-            // the arguments evaluated left to right.
-            emitConstruct(e, h, args, m, false, live, tail);
+            // the arguments evaluated left to right. Its head is the
+            // definition an operator's alias names, as reducing the alias
+            // leaves it (`$(1)` is `buck 1`).
+            emitConstruct(e, reached, args, m, false, live, tail);
             return;
         }
         if (r && r->kind == HeadKind::Defined && wants < 0 && m > 0) {
@@ -665,7 +667,8 @@ private:
 
     // A constructor's partial application: its arguments are evaluated left
     // to right as the graph engine does when no pending argument waits for
-    // it. Its longest closed normal prefix is the body's own cell.
+    // it. Its longest closed normal prefix is the body's own cell, when
+    // the head is the one written.
     void emitConstruct(Cell* e, Cell* h, Cell* const* args, int m, bool tail, uint32_t live,
                        bool thenReturn = false) {
         thenReturn = thenReturn || tail;
@@ -677,7 +680,9 @@ private:
         }
         Cell* prefix = h;
         int j = 0;
-        for (Cell* p = e; rawIsPair(p); p = rawLeft(p)) {
+        Cell* written = e;
+        for (int i = 0; i < m; ++i) written = rawLeft(written);
+        for (Cell* p = e; rawIsPair(p) && written == h; p = rawLeft(p)) {
             if (rawFreeVariables(p) == 0 && rawIsNormal(p)) {
                 int depth = 0;
                 for (Cell* q = p; rawIsPair(q); q = rawLeft(q)) ++depth;
